@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and starts the console. Without a board
+# (LOMPCIE_BOARDS unset) it runs on its own simulated signals.
+# Extra arguments go to H452 (for example --screenshot FILE).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/install-deps.sh"
+cmake -S "$root" -B "$root/build" -G Ninja -DH452_TESTS=OFF >/dev/null
+cmake --build "$root/build" --target H452
+cd "$root/build/bin"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display found: starting the console under xvfb-run (an invisible X server)." >&2
+  echo "To see it, run on a desktop session, or set QT_QPA_PLATFORM=vnc." >&2
+  exec xvfb-run -a -s '-screen 0 1600x1000x24 -dpi 96' ./H452 "$@"
+fi
+exec ./H452 "$@"
