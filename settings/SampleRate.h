@@ -1,0 +1,46 @@
+// Sample-rate snapping: turns a rate typed by the user ("12 MS/s", "1gs/s",
+// "100kS/s") into the nearest rate the board's decimation chain can produce
+// at or below it, with the register values that select it. Pure functions,
+// no widgets: the Settings dialog calls them and announces the result.
+//
+// The chain: m selects the base rate (register 512: 0 = 1 GS/s, 1 = 500 MS/s,
+// 2 = 250 MS/s and below); bits 0 to 2 of the decimation code o (register 272)
+// each add a halving stage after 250 MS/s, bit 4 the stage that divides by
+// the factor r (register 276), bit 5 a further division by 100. r and o are
+// -1 where no such register value applies.
+#pragma once
+
+#include <QString>
+
+struct TypedSampleRate
+{
+    double value = 0.0;  // the number as typed, in the typed unit
+    QString unit;        // the unit in upper case: "GS/S", "MS/S", "KS/S" or "S/S"
+    double rateHz = 0.0; // value converted to samples per second
+};
+
+struct SampleRateChoice
+{
+    QString rateText;       // "1GS/s", "10.417MS/s", "998.403S/s"
+    int mode = -1;          // m, register 512
+    int decimationCode = -1;// o, register 272
+    int factor = -1;        // r, register 276
+    double rateHz = 0.0;    // the rate the chain produces, samples per second
+};
+
+// Reads a typed rate: white space is simplified, then a number with an
+// optional fraction followed by one of the units GS/s, MS/s, kS/s or S/s
+// (case-insensitive) is looked for. Returns false, leaving out untouched,
+// when there is no such match or the number is not a finite value.
+bool parseSampleRateText(const QString& text, TypedSampleRate* out);
+
+// Chooses the board rate for rateHz: the largest rate the chain produces
+// that is not above rateHz (1 GS/s for anything at or above 1 GS/s). Returns
+// false for rates below 78.125 S/s, the slowest the chain reaches, and for
+// values that are not finite; out is then left untouched.
+bool snapSampleRate(double rateHz, SampleRateChoice* out);
+
+// The divider search of the slow ranges: the first r from 5 up to 4001 with
+// base / (r - 1) > rateHz >= base / r, that is the largest base / r not above
+// rateHz; -1 when none qualifies.
+int searchDecimationFactor(double baseHz, double rateHz);

@@ -1,0 +1,81 @@
+// The settings dialog: rate entry and panel switches.
+#include "Settings.h"
+#include "SampleRate.h"
+#include "ui_Settings.h"
+
+#include <QCheckBox>
+#include <QDebug>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+Settings::Settings(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::Settings)
+    , showStateTimer(new QTimer(this))
+{
+    ui->setupUi(this);
+    showStateTimer->setSingleShot(true);
+    showStateTimer->setInterval(1);
+    connect(showStateTimer, &QTimer::timeout, this, &Settings::emitShowState);
+    connect(ui->btnSampleRate, &QPushButton::clicked, this, &Settings::onbtnSampleRateClicked);
+    for (QCheckBox* box : {ui->checkBoxTime, ui->checkBoxMeasure, ui->checkBoxFreq, ui->checkBoxFreqRsp,
+                           ui->checkBoxConstellation, ui->checkBoxEye})
+        connect(box, &QCheckBox::stateChanged, this, &Settings::oncheckShowStateChanged);
+}
+
+Settings::~Settings()
+{
+    delete ui;
+}
+
+void Settings::showSampleRate(const QString& rateText)
+{
+    if (rateText == lastSampleRate)
+        return;
+    lastSampleRate = rateText;
+    ui->editSampleRate->setText(rateText);
+}
+
+void Settings::onbtnSampleRateClicked()
+{
+    TypedSampleRate typed;
+    if (!parseSampleRateText(ui->editSampleRate->text(), &typed)) {
+        ui->editSampleRate->setText(lastSampleRate);
+        return;
+    }
+    qDebug() << "用户输入采样率 =" << typed.value << typed.unit;
+    SampleRateChoice choice;
+    if (!snapSampleRate(typed.rateHz, &choice)) {
+        ui->editSampleRate->setText(lastSampleRate);
+        return;
+    }
+    ui->editSampleRate->setText(choice.rateText);
+    if (choice.rateText == lastSampleRate)
+        return;
+    lastSampleRate = choice.rateText;
+    emit sigSampleRateChange(choice.rateText, choice.mode, choice.decimationCode, choice.factor);
+    qDebug() << "onbtnSampleRateClicked" << choice.rateText << choice.mode << choice.decimationCode
+             << choice.factor;
+}
+
+void Settings::oncheckShowStateChanged(int)
+{
+    // Restarting the timer merges switches changed in one pass into one signal.
+    showStateTimer->start();
+}
+
+void Settings::emitShowState()
+{
+    bool show[10] = {ui->checkBoxTime->isChecked(),
+                     ui->checkBoxMeasure->isChecked(),
+                     ui->checkBoxFreq->isChecked(),
+                     ui->checkBoxFreqRsp->isChecked(),
+                     ui->checkBoxConstellation->isChecked(),
+                     ui->checkBoxEye->isChecked(),
+                     false,
+                     false,
+                     false,
+                     false};
+    emit sigShowStateChange(show);
+}

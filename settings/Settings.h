@@ -1,0 +1,58 @@
+// Settings: the main window's non-modal settings dialog. Its acquisition page
+// turns a typed sample rate into the nearest rate the board can produce
+// (SampleRate.h) and announces it with the register values through
+// sigSampleRateChange; its display page has six switches whose states it
+// announces, 1 ms after the last change, through sigShowStateChange.
+//
+// The record-length field and button, the sampling-method, sampling-mode and
+// interpolation choices and the manual-override switch are shown for the
+// look of a full instrument dialog but have no behaviour: the record length
+// is set in the main window's control column, and the board has no other
+// acquisition modes to select.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QTimer;
+
+namespace Ui {
+class Settings;
+}
+
+class Settings : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Settings(QWidget* parent = nullptr);
+    ~Settings() override;
+
+    // What the main window calls before showing the dialog: when its own
+    // displayed rate differs from the last accepted text, that text becomes
+    // the last accepted one and is put into the rate field.
+    void showSampleRate(const QString& rateText);
+
+    // The owned form; the main window and the tests reach its widgets by name.
+    Ui::Settings* ui;
+    // The last rate text accepted and announced (empty at construction).
+    QString lastSampleRate;
+
+signals:
+    // rate text, m (register 512), o (register 272), r (register 276).
+    void sigSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam, int CICParam);
+    // show[0..5]: Time, Measurements, Frequency, FrequencyRsp, Constellation,
+    // Eye; show[6..9] are always false. The array lives only during the
+    // emission, so receivers copy what they keep (connect directly).
+    void sigShowStateChange(bool show[10]);
+
+private slots:
+    void onbtnSampleRateClicked();
+    void oncheckShowStateChanged(int state);
+
+private:
+    void emitShowState();
+
+    // Merges a burst of switch changes into one announcement.
+    QTimer* showStateTimer;
+};
