@@ -1,0 +1,58 @@
+// FrameMailbox: the one-slot hand-off of finished frame updates from the
+// acquisition thread to the GUI thread.
+//
+// The producer (frame processing, under dataMutex) posts an update. If the
+// slot is empty the update is stored and the wake-up callback runs once; it
+// posts one payload-free queued call to the GUI thread. If an update is still
+// waiting, the new one is merged into it (FrameUpdate::mergeNewer) and no
+// second call is posted: the call already queued will take the merged update.
+// So at most one update and one queued call exist at any time, however slow
+// painting is, and no frame's effect is lost; only intermediate pictures are
+// skipped.
+//
+// Locking: one std::mutex guards the slot. It is a leaf lock except that the
+// GUI thread may take it while holding dataMutex (to discard the waiting parts
+// of a channel it clears); nobody takes dataMutex while holding it. The
+// wake-up callback runs after the lock is released.
+#pragma once
+
+#include "FrameUpdate.h"
+
+#include <functional>
+#include <mutex>
+
+namespace h452 {
+
+class FrameMailbox {
+public:
+    using WakeUp = std::function<void()>;
+
+    explicit FrameMailbox(WakeUp wakeUp = {});
+
+    // Replaces the wake-up callback; call before the first post.
+    void setWakeUp(WakeUp wakeUp);
+
+    // Stores or merges `update`. Returns true when this call made the slot go
+    // from empty to full (and so ran the wake-up callback). An empty update
+    // is dropped without waking anyone.
+    bool post(FrameUpdate&& update);
+
+    // Takes the waiting update out. Returns false when nothing waits.
+    bool take(FrameUpdate& out);
+
+    bool hasPending() const;
+
+    // Drops what waits for one channel / for one channel's eye.
+    void discardChannel(int channel);
+    void discardEye(int channel);
+    // Drops everything that waits.
+    void discardAll();
+
+private:
+    mutable std::mutex mutex_;
+    bool full_ = false;
+    FrameUpdate pending_;
+    WakeUp wakeUp_;
+};
+
+} // namespace h452
