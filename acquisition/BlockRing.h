@@ -1,0 +1,111 @@
+// BlockRing: the lock-free single-producer, single-consumer ring of fixed-size
+// byte blocks that carries the continuous stream from the acquisition thread
+// (the only producer) to the recorder (the only consumer).
+//
+// The ring has a power-of-two number of slots and keeps one free, so it holds
+// at most slotCount - 1 blocks (1023 blocks, 8 MiB less one block, in the
+// program). A push into a full ring drops the block: the stream must never
+// wait for the disk. Dropped blocks are counted so that a recording can say
+// how much it lost.
+//
+// Memory ordering: each index is written by one side only and only after that
+// side's copy is complete. The owner loads its own index relaxed, loads the
+// other side's index with acquire and publishes its own with release, so the
+// bytes of a slot are visible before the index that hands the slot over.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+class BlockRing {
+public:
+    static constexpr std::size_t kDefaultSlotCount = 1024;
+    static constexpr std::size_t kDefaultSlotBytes = 8192;
+
+    // slotCount must be a power of two of at least 2 (other values are
+    // rounded up to one); all slots are allocated here, once.
+    explicit BlockRing(std::size_t slotCount = kDefaultSlotCount,
+                       std::size_t slotBytes = kDefaultSlotBytes)
+        : slotCount_(roundUpToPowerOfTwo(slotCount)),
+          mask(std::int64_t(slotCount_) - 1),
+          slotBytes(std::int64_t(slotBytes)),
+          storage(new unsigned char[slotCount_ * slotBytes]())
+    {
+    }
+
+    BlockRing(const BlockRing&) = delete;
+    BlockRing& operator=(const BlockRing&) = delete;
+
+    // Producer side. Copies slotBytes bytes from block into the ring; returns
+    // false (and counts a drop) when the ring is full.
+    bool push(const void* block)
+    {
+        const std::int64_t h = head.load(std::memory_order_relaxed);  // own index
+        const std::int64_t next = (h + 1) & mask;
+        if (next == tail.load(std::memory_order_acquire)) {  // consumer's index
+            // Only the producer writes the counter; relaxed is enough for a
+            // statistic read by others.
+            dropped.store(dropped.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+            return false;
+        }
+        std::memcpy(slot(h), block, std::size_t(slotBytes));
+        head.store(next, std::memory_order_release);  // hand the filled slot over
+        return true;
+    }
+
+    // Consumer side. Copies the oldest block into block (slotBytes bytes);
+    // returns false when the ring is empty.
+    bool pop(void* block)
+    {
+        const std::int64_t t = tail.load(std::memory_order_relaxed);  // own index
+        if (t == head.load(std::memory_order_acquire))                 // producer's index
+            return false;
+        std::memcpy(block, slot(t), std::size_t(slotBytes));
+        tail.store((t + 1) & mask, std::memory_order_release);  // give the slot back
+        return true;
+    }
+
+    // Blocks waiting; exact when called from either side while the other is
+    // idle, a snapshot otherwise.
+    std::size_t size() const
+    {
+        const std::int64_t h = head.load(std::memory_order_acquire);
+        const std::int64_t t = tail.load(std::memory_order_acquire);
+        return std::size_t((h - t) & mask);
+    }
+    bool empty() const { return size() == 0; }
+
+    // Blocks dropped because the ring was full, since construction.
+    std::uint64_t droppedBlocks() const { return dropped.load(std::memory_order_relaxed); }
+
+    std::size_t slotCount() const { return slotCount_; }
+    std::size_t capacity() const { return slotCount_ - 1; }
+    std::size_t blockBytes() const { return std::size_t(slotBytes); }
+
+private:
+    static std::size_t roundUpToPowerOfTwo(std::size_t n)
+    {
+        std::size_t p = 2;
+        while (p < n)
+            p <<= 1;
+        return p;
+    }
+    unsigned char* slot(std::int64_t index) const
+    {
+        return storage.get() + std::size_t(index) * std::size_t(slotBytes);
+    }
+
+    const std::size_t slotCount_;
+    const std::int64_t mask;
+    const std::int64_t slotBytes;
+    std::unique_ptr<unsigned char[]> storage;
+
+    // Each index on a cache line of its own so that the two threads do not
+    // invalidate each other's line on every block.
+    alignas(64) std::atomic<std::int64_t> head{0};     // next slot to fill; producer writes
+    alignas(64) std::atomic<std::int64_t> tail{0};     // next slot to drain; consumer writes
+    alignas(64) std::atomic<std::uint64_t> dropped{0}; // producer writes
+};

@@ -1,0 +1,280 @@
+// The acquisition loop (see WorkThread.h).
+#include "WorkThread.h"
+
+#include "BlockRing.h"
+#include "DeviceState.h"
+#include "KelPcieApi.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <QRandomGenerator64>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Registers of the continuous transfer (byte offsets in the board's map).
+constexpr quint64 kRegCommand = 768;       // 2 starts the DDR-to-host transfer of 804/808
+constexpr quint64 kRegTransferStart = 804; // first unit of the transfer
+constexpr quint64 kRegTransferUnits = 808; // transfer length in 64-byte units
+constexpr quint64 kRegWriteUnit = 884;     // the board's current write unit
+constexpr quint32 kUnitBytes = 64;
+
+constexpr unsigned long kBoardPauseMs = 10;
+constexpr unsigned long kSimulationPauseMs = 30;
+constexpr unsigned long kReplayPauseMs = 30;
+constexpr unsigned long kRampPauseMs = 1;
+
+} // namespace
+
+namespace acquisition {
+
+void fillSimulatedFrame(double* const channels[4], int n, QRandomGenerator& noise)
+{
+    // Uniform 0..29 from 32 random bits, by multiply and shift.
+    auto draw = [&noise]() { return int((quint64(noise.generate()) * 30) >> 32); };
+    double* ch0 = channels[0];
+    double* ch1 = channels[1];
+    double* ch2 = channels[2];
+    double* ch3 = channels[3];
+    for (int i = 0; i < n; ++i)
+        ch0[i] = 200 * std::cos(i / 1e6 * 628312.52);
+    for (int i = 0; i < n; ++i)
+        ch2[i] = (i % 100 < 50 ? 350 : -350) + draw();
+    for (int i = 0; i < n; ++i) {
+        ch1[i] = 300 * std::sin(i * 0.01 * 12.5663704) + draw();
+        ch3[i] = (i % 100 < 50 ? 230 : -230) + draw();
+    }
+}
+
+void fillRampBlock(unsigned char* block8192)
+{
+    for (int i = 0; i < 4096; ++i)
+        qToLittleEndian<qint16>(qint16(i), block8192 + 2 * i);
+}
+
+} // namespace acquisition
+
+WorkThread::WorkThread(QObject* parent) : QThread(parent) {}
+
+WorkThread::~WorkThread()
+{
+    // A thread object destroyed while its loop runs takes the process down;
+    // whoever forgot to stop it, stop it here.
+    if (isRunning()) {
+        requestStop();
+        wait();
+    }
+    freeChannelBuffers();
+}
+
+void WorkThread::setParameters(int recordLength, int ddr4Address, int triggerMode,
+                               qint16 triggerLevel, int triggerSlope, int triggerOffset)
+{
+    recordLength_ = std::clamp(recordLength, 0, samplefile::kMaxRecordLength);
+    this->ddr4Address = ddr4Address;
+    triggerMode_ = triggerMode;
+    this->triggerLevel = triggerLevel;
+    this->triggerSlope = triggerSlope;
+    this->triggerOffset = triggerOffset;
+}
+
+void WorkThread::allocateChannelBuffers()
+{
+    QMutexLocker lock(&mutex);
+    freeChannelBuffers();
+    for (double*& buffer : channelData)
+        buffer = new double[std::size_t(recordLength_)]();
+}
+
+void WorkThread::freeChannelBuffers()
+{
+    for (int k = 3; k >= 0; --k) {
+        delete[] channelData[k];
+        channelData[k] = nullptr;
+    }
+}
+
+void WorkThread::setBlockRing(BlockRing* ring)
+{
+    blockRing = ring;
+}
+
+void WorkThread::requestStop()
+{
+    QMutexLocker lock(&mutex);
+    stopRequested.store(true);
+    streamStop.exchange(true);
+}
+
+void WorkThread::setLocalFilePath(const QString& path)
+{
+    std::lock_guard<std::mutex> lock(pathMutex);
+    localFilePath_ = path;
+}
+
+QString WorkThread::localFilePath() const
+{
+    std::lock_guard<std::mutex> lock(pathMutex);
+    return localFilePath_;
+}
+
+void WorkThread::run()
+{
+    qDebug().noquote() << QStringLiteral("子线程开始执行，线程ID：")
+                       << quintptr(QThread::currentThreadId());
+    stopRequested.store(false);
+    streamStop.exchange(false);
+    readUnit = 0;
+    std::fill(blockBuffer.begin(), blockBuffer.end(), 0u);
+
+    {
+        // Run control normally hands over fresh buffers; a start without them
+        // gets its own rather than a null dereference.
+        QMutexLocker lock(&mutex);
+        if (!channelData[0] || !channelData[1] || !channelData[2] || !channelData[3]) {
+            freeChannelBuffers();
+            for (double*& buffer : channelData)
+                buffer = new double[std::size_t(recordLength_)]();
+        }
+    }
+
+    // The replay's staging area lives in the reader, allocated at the first
+    // record of this run and reused afterwards.
+    samplefile::RecordReader reader;
+    qint64 fileOffset = 0;
+
+    while (!stopRequested.load()) {
+        switch (triggerMode_) {
+        case acquisition::kModeContinuous:
+            continuousPass();
+            break;
+        case acquisition::kModeLocalFile:
+            replayPass(reader, fileOffset);
+            break;
+        default:
+            fetchPass();
+            break;
+        }
+    }
+
+    {
+        QMutexLocker lock(&mutex);
+        freeChannelBuffers();
+    }
+    qDebug().noquote() << QStringLiteral("子线程结束");
+}
+
+void WorkThread::fetchPass()
+{
+    const bool board = deviceHandle != 0;
+    {
+        QMutexLocker lock(&mutex);
+        if (board) {
+            const int status = KelPcieFetchData(deviceHandle, channelData[0], channelData[1],
+                                                channelData[2], channelData[3], recordLength_,
+                                                ddr4Address, triggerMode_, triggerOffset,
+                                                triggerLevel, triggerSlope);
+            if (status != 0) {
+                lock.unlock();
+                QThread::msleep(kBoardPauseMs);
+                return;
+            }
+        } else {
+            QRandomGenerator* noise = noiseSource ? noiseSource : QRandomGenerator64::global();
+            acquisition::fillSimulatedFrame(channelData, recordLength_, *noise);
+        }
+        emit sigSendData(channelData[0], channelData[1], channelData[2], channelData[3]);
+    }
+    QThread::msleep(board ? kBoardPauseMs : kSimulationPauseMs);
+}
+
+void WorkThread::replayPass(samplefile::RecordReader& reader, qint64& fileOffset)
+{
+    const QString path = localFilePath();
+    const samplefile::ReadResult result = reader.read(path, fileOffset, recordLength_, channelData);
+    switch (result.status) {
+    case samplefile::Status::Ok:
+        emit sigSendData(channelData[0], channelData[1], channelData[2], channelData[3]);
+        fileOffset = result.nextOffsetBytes;
+        break;
+    case samplefile::Status::OpenFailed:
+        // Keep the offset: a file that comes back resumes where it was.
+        qDebug().noquote() << "open failed" << path;
+        break;
+    case samplefile::Status::OffsetPastEnd:
+        // The file was replaced by a shorter one: start over at its beginning.
+        fileOffset = 0;
+        break;
+    default:
+        qDebug().noquote() << "replay failed:" << samplefile::statusText(result.status) << path;
+        fileOffset = 0;
+        break;
+    }
+    QThread::msleep(kReplayPauseMs);
+}
+
+void WorkThread::continuousPass()
+{
+    const bool board = deviceHandle != 0;
+    if (!board)
+        acquisition::fillRampBlock(reinterpret_cast<unsigned char*>(blockBuffer.data()));
+    while (!streamStop.load()) {
+        if (board) {
+            streamBoardBlock();
+        } else {
+            if (blockRing)
+                blockRing->push(blockBuffer.data());
+            QThread::msleep(kRampPauseMs);
+        }
+    }
+}
+
+void WorkThread::streamBoardBlock()
+{
+    const quint32 start = readUnit;
+    quint32 last = start + blockUnits - 1;
+    bool wrapped = false;
+    quint32 tail = 0;
+    if (last > ddrLastUnit) {
+        wrapped = true;
+        last = last - ddrLastUnit;
+        tail = start + 127 - ddrLastUnit;
+    }
+
+    // Wait until the board's write pointer has passed `last` (or lies more
+    // than half a ring behind it, i.e. it wrapped past it). A stop request also
+    // ends the wait: a stalled board must not make Stop hang.
+    quint32 status = 0;
+    do {
+        if (streamStop.load())
+            return;
+        KelPcieReadData(deviceHandle, kRegWriteUnit, &status);
+    } while (status <= last && last - status <= ddrLastUnit / 2);
+
+    readUnit = last;
+    KelPcieWriteData(deviceHandle, kRegTransferStart, start);
+    int dmaStatus = 0;
+    if (!wrapped) {
+        KelPcieWriteData(deviceHandle, kRegTransferUnits, blockUnits);
+        KelPcieWriteData(deviceHandle, kRegCommand, 2);
+        dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer.data(), quint64(blockGroups) * 32);
+    } else {
+        // The block runs past the ring's last unit: its head comes from the end
+        // of the ring, its tail from unit 0, both landing contiguously.
+        const quint32 headUnits = blockUnits - tail;
+        KelPcieWriteData(deviceHandle, kRegTransferUnits, headUnits);
+        KelPcieWriteData(deviceHandle, kRegCommand, 2);
+        KelPcieReadDMA(deviceHandle, 0, blockBuffer.data(), quint64(headUnits) * kUnitBytes);
+        KelPcieWriteData(deviceHandle, kRegTransferStart, 0);
+        KelPcieWriteData(deviceHandle, kRegTransferUnits, tail);
+        KelPcieWriteData(deviceHandle, kRegCommand, 2);
+        dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer.data() + std::size_t(headUnits) * kUnitBytes / 4,
+                                   quint64(tail) * kUnitBytes);
+    }
+    if (dmaStatus == 0 && blockRing)
+        blockRing->push(blockBuffer.data());
+}

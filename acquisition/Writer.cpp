@@ -1,0 +1,161 @@
+// The recorder loop (see Writer.h).
+#include "Writer.h"
+
+#include "BlockRing.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+
+#include <algorithm>
+
+Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QObject* parent)
+    : QThread(parent),
+      blockRing(ring),
+      baseFileName(baseFileName),
+      blockBytes(blockBytes),
+      // Room for the largest block the ring can hand over, at least the
+      // customary 64 KiB, so a pop can never run past the buffer.
+      writeBuffer(new unsigned char[std::size_t(
+          std::max<std::size_t>(kWriteBufferBytes, ring ? ring->blockBytes() : 0))]())
+{
+    if (ring)
+        this->blockBytes = std::clamp(blockBytes, 0, int(ring->blockBytes()));
+}
+
+Writer::~Writer()
+{
+    if (isRunning()) {
+        requestStop();
+        wait();
+    }
+}
+
+void Writer::startRecording(QThread::Priority priority)
+{
+    if (isRunning())
+        return;
+    writing.exchange(true);
+    start(priority);
+}
+
+void Writer::requestStop()
+{
+    writing.exchange(false);
+}
+
+Writer::Summary Writer::lastSummary() const
+{
+    std::lock_guard<std::mutex> lock(summaryMutex);
+    return summary;
+}
+
+QString Writer::timestampedName(const QString& base, const QDateTime& when)
+{
+    const int cut = std::max(0, base.size() - 4);
+    return base.left(cut) + QLatin1Char('_') + when.toString(QStringLiteral("yyyyMMddhhmmsszzz"))
+        + base.mid(cut);
+}
+
+void Writer::setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks)
+{
+    rotationBytes = thresholdBytes;
+    rotationCheckBlocks = std::max<qint64>(1, checkEveryBlocks);
+}
+
+QString Writer::nextFileName() const
+{
+    if (fileNamer)
+        return fileNamer();
+    QDateTime when = QDateTime::currentDateTime();
+    QString name = timestampedName(baseFileName, when);
+    while (QFile::exists(name)) {
+        when = when.addMSecs(1);
+        name = timestampedName(baseFileName, when);
+    }
+    return name;
+}
+
+void Writer::run()
+{
+    Summary current;
+    const std::uint64_t droppedAtStart = blockRing ? blockRing->droppedBlocks() : 0;
+    auto finish = [&]() {
+        current.blocksDropped = blockRing ? blockRing->droppedBlocks() - droppedAtStart : 0;
+        qDebug().noquote() << "recording ended:" << current.files.join(QStringLiteral(", "))
+                           << "blocks written" << current.blocksWritten << "blocks dropped"
+                           << current.blocksDropped << (current.failed ? "(failed)" : "");
+        {
+            std::lock_guard<std::mutex> lock(summaryMutex);
+            summary = current;
+        }
+        // A failed recording ends on its own; the flag then tells the truth.
+        writing.store(false);
+    };
+
+    if (!blockRing) {
+        current.failed = true;
+        finish();
+        return;
+    }
+
+    QString name = nextFileName();
+    // Unbuffered: every block is one write() from writeBuffer, and a full
+    // disk is reported by the write of the block that did not fit.
+    auto file = std::make_unique<QFile>(name);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        qDebug().noquote() << "open failed" << name;
+        current.failed = true;
+        finish();
+        return;
+    }
+    current.files << name;
+
+    auto fail = [&](const char* what) {
+        qDebug().noquote() << what << name << file->errorString();
+        current.failed = true;
+        file->close();
+    };
+
+    while (true) {
+        if (!writing.load()) {
+            if (!file->flush()) {
+                fail("flush failed");
+                break;
+            }
+            file->close();
+            break;
+        }
+        if (blockRing->pop(writeBuffer.get())) {
+            const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer.get()), blockBytes);
+            if (written != blockBytes) {
+                fail("write failed");
+                break;
+            }
+            ++current.blocksWritten;
+            const qint64 total = blocksWritten_.fetch_add(1) + 1;
+            if (total % rotationCheckBlocks == 0 && file->size() > rotationBytes) {
+                if (!file->flush()) {
+                    fail("flush failed");
+                    break;
+                }
+                file->close();
+                name = nextFileName();
+                file = std::make_unique<QFile>(name);
+                if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+                    qDebug().noquote() << "reopen failed" << name;
+                    current.failed = true;
+                    break;
+                }
+                current.files << name;
+            }
+        } else {
+            if (!file->flush()) {
+                fail("flush failed");
+                break;
+            }
+            QThread::msleep(1);
+        }
+    }
+    finish();
+}

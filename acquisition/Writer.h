@@ -1,0 +1,96 @@
+// Writer: the recorder thread of continuous transfer. It drains the BlockRing
+// into time-stamped sample files, one write per block from a staging buffer
+// allocated once, and starts a new file once the current one has grown past
+// 10 GiB (checked every 10000 blocks, so a file closes at the first such
+// multiple after the limit).
+//
+// File names: "_" and the local time "yyyyMMddhhmmsszzz" inserted before the
+// last four characters of the base name ("samples.bin" ->
+// "samples_20261207102512345.bin"). A base name with a directory records into
+// that directory. The base name itself is never written. Should a name already
+// exist (two recordings in one millisecond), the time stamp moves on by a
+// millisecond until the name is free, so a recording never truncates another.
+//
+// Failures: a file that cannot be created ("open failed", "reopen failed"), a
+// write that does not take the whole block or a failed flush is logged and
+// ends the recording; the blocks already written stay intact. Every recording
+// ends with one log line naming its files, the blocks written and the blocks
+// the full ring dropped meanwhile.
+//
+// Start and stop: startRecording() raises `writing` and starts the thread;
+// requestStop() clears it; the caller then wait()s. Raising the flag before
+// the thread starts (rather than inside run()) means a stop that comes before
+// the thread got going is never overwritten, so wait() cannot hang on it.
+// Leftover blocks stay in the ring and open the next recording.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class BlockRing;
+class QDateTime;
+
+class Writer : public QThread {
+    Q_OBJECT
+
+public:
+    static constexpr qint64 kDefaultRotationBytes = 10LL * 1024 * 1024 * 1024;
+    static constexpr qint64 kDefaultRotationCheckBlocks = 10000;
+    static constexpr int kWriteBufferBytes = 65536;
+
+    // Not started here. `ring` is not owned and must outlive the recorder.
+    explicit Writer(BlockRing* ring, const QString& baseFileName = QStringLiteral("samples.bin"),
+                    int blockBytes = 8192, QObject* parent = nullptr);
+    // Stops a running recording and waits for it, so its file is complete.
+    ~Writer() override;
+
+    void startRecording(QThread::Priority priority = QThread::TimeCriticalPriority);
+    void requestStop();
+    bool isWriting() const { return writing.load(); }
+
+    // Blocks written since construction (never reset).
+    qint64 blocksWritten() const { return blocksWritten_.load(); }
+
+    struct Summary {
+        QStringList files;          // in the order they were written
+        qint64 blocksWritten = 0;   // this recording
+        std::uint64_t blocksDropped = 0;  // by the full ring during this recording
+        bool failed = false;        // ended by an open, write or flush failure
+    };
+    // The last finished recording (safe from any thread).
+    Summary lastSummary() const;
+
+    // "_" + local time inserted before the last four characters of base.
+    static QString timestampedName(const QString& base, const QDateTime& when);
+
+    // Test seams: a small rotation threshold, and a namer that replaces the
+    // time-stamped names (for example to point a recording at a full device).
+    // Set while not running.
+    void setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks);
+    void setFileNamer(std::function<QString()> namer) { fileNamer = std::move(namer); }
+
+protected:
+    void run() override;
+
+private:
+    QString nextFileName() const;
+
+    BlockRing* blockRing;
+    QString baseFileName;
+    std::atomic<qint64> blocksWritten_{0};
+    std::atomic<bool> writing{true};
+    int blockBytes;
+    std::unique_ptr<unsigned char[]> writeBuffer;
+    qint64 rotationBytes = kDefaultRotationBytes;
+    qint64 rotationCheckBlocks = kDefaultRotationCheckBlocks;
+    std::function<QString()> fileNamer;
+    mutable std::mutex summaryMutex;
+    Summary summary;
+};
