@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <vector>
 
@@ -27,8 +28,17 @@ class WorkThread;
 class BlockRing;
 class Writer;
 class QAction;
+class QPushButton;
 class QSplitter;
 class QTimer;
+class InteractiveChartView;
+namespace QtCharts {
+class QChart;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+class QXYSeries;
+}
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -98,5 +108,56 @@ private:
     std::vector<double> freqRspFrequency[4];
     std::vector<double> freqRspLevel[4];
 
-    // ---- Chart objects ------------------------------------------------------
+    // ---- Chart objects (mainwindow_charts.cpp) ------------------------------
+    // Built once by setupCharts(). Series index = channel 0 to 3. Series and
+    // axes belong to their chart, charts to their view, views to the panels'
+    // content layouts. Only the GUI thread touches them.
+    QtCharts::QChart* timeChart = nullptr;
+    QtCharts::QLineSeries* timeSeries[4] = {};
+    QtCharts::QValueAxis* timeAxisX = nullptr;
+    QtCharts::QValueAxis* timeAxisY = nullptr;
+    InteractiveChartView* timeView = nullptr;
+    QtCharts::QChart* spectrumChart = nullptr;
+    QtCharts::QLineSeries* spectrumSeries[4] = {};
+    QtCharts::QValueAxis* spectrumAxisX = nullptr;
+    QtCharts::QValueAxis* spectrumAxisY = nullptr;
+    InteractiveChartView* spectrumView = nullptr;
+    QtCharts::QChart* freqRspChart = nullptr;
+    QtCharts::QLineSeries* freqRspSeries[4] = {};
+    QtCharts::QValueAxis* freqRspAxisX = nullptr;
+    QtCharts::QValueAxis* freqRspAxisY = nullptr;
+    InteractiveChartView* freqRspView = nullptr;
+    QtCharts::QChart* constellationChart = nullptr;
+    QtCharts::QScatterSeries* constellationSeries[4] = {};
+    QtCharts::QValueAxis* constellationAxisI = nullptr;
+    QtCharts::QValueAxis* constellationAxisQ = nullptr;
+    InteractiveChartView* constellationView = nullptr;
+    QtCharts::QLineSeries* constellationZeroLineI = nullptr;  // grey cross through the origin
+    QtCharts::QLineSeries* constellationZeroLineQ = nullptr;
+    QtCharts::QLineSeries* constellationReference = nullptr;  // red outline of the ideal constellation
+    QtCharts::QChart* eyeChart = nullptr;
+    QtCharts::QLineSeries* eyeSeries[4] = {};
+    QtCharts::QValueAxis* eyeAxisX = nullptr;
+    QtCharts::QValueAxis* eyeAxisY = nullptr;
+    InteractiveChartView* eyeView = nullptr;
+    // The overview strip's traces: in no chart, drawn by ui->labTimePlot.
+    QtCharts::QLineSeries* overviewSeries[4] = {};
+
+    // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
+    // The six series of one channel (time, spectrum, frequency response,
+    // constellation, eye, overview), for clearing a channel switched off.
+    // An index outside 0 to 3 gives six null pointers.
+    std::array<QtCharts::QXYSeries*, 6> channelSeries(int channel) const;
+    // Panel order Time, Measurements, Frequency, FrequencyRsp, Constellation,
+    // Eye: the view (null for Measurements, whose content is statTable), the
+    // Y axis the tick rule adapts (null for Measurements), the panel widget,
+    // its content widget and its show button. Null outside 0 to 5.
+    InteractiveChartView* panelView(int panel) const;
+    QtCharts::QValueAxis* panelAxisY(int panel) const;
+    QWidget* panelWidget(int panel) const;
+    QWidget* panelContent(int panel) const;
+    QPushButton* panelShowButton(int panel) const;
+    // Shows the outcome of the board discovery: "H452" and the board text
+    // when a board was found, "Simulation" and the form's demo text otherwise.
+    void showBoardDiscovery(bool boardFound);
 };
