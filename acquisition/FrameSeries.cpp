@@ -99,9 +99,4 @@ bool buildSeriesPoints(SeriesKind kind, const double* x, const double* y, int co
     return true;
 }
 
-bool frequencyJumpNeedsFit(double oldFrequencyMhz, double newFrequencyMhz)
-{
-    return oldFrequencyMhz * 0.8 >= newFrequencyMhz || newFrequencyMhz >= oldFrequencyMhz * 1.2;
-}
-
 } // namespace h452

@@ -47,9 +47,4 @@ bool buildSeriesPoints(SeriesKind kind, const double* x, const double* y, int co
                        double xHi, int constellationType, QVector<QPointF>& shown,
                        QVector<QPointF>* all);
 
-// The line-frequency rule for refitting the axes: a jump of 20 % or more
-// from the previous "Frequ(MHz)" requests a fit (old * 0.8 >= new or
-// new >= old * 1.2). From a previous 0 any positive frequency requests one.
-bool frequencyJumpNeedsFit(double oldFrequencyMhz, double newFrequencyMhz);
-
 } // namespace h452

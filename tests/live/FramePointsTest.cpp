@@ -1,5 +1,5 @@
 // Point lists of the chart series: range filter, QAM scaling, min/max
-// thinning, the frequency-jump rule and the axis fit from series bounds.
+// thinning and the axis fit from series bounds.
 #include "FrameAxes.h"
 #include "FrameSeries.h"
 
@@ -170,20 +170,6 @@ TEST(SeriesPoints, MissingArraysAndEmptyCountsGiveNothing)
     EXPECT_FALSE(buildSeriesPoints(SeriesKind::Spectrum, v, v, 0, 0, 10, 0, shown, nullptr));
     EXPECT_FALSE(buildSeriesPoints(SeriesKind::Spectrum, v, v, -5, 0, 10, 0, shown, nullptr));
     EXPECT_FALSE(buildSeriesPoints(SeriesKind::Overview, v, v, 1, 0, 10, 0, shown, nullptr));
-}
-
-TEST(FrequencyJump, TwentyPercentEitherWayRequestsAFit)
-{
-    EXPECT_TRUE(frequencyJumpNeedsFit(100.0, 125.0));
-    EXPECT_FALSE(frequencyJumpNeedsFit(100.0, 110.0));
-    EXPECT_FALSE(frequencyJumpNeedsFit(100.0, 119.0));
-    EXPECT_TRUE(frequencyJumpNeedsFit(100.0, 120.0));   // the bounds belong to the jump
-    EXPECT_TRUE(frequencyJumpNeedsFit(100.0, 80.0));
-    EXPECT_FALSE(frequencyJumpNeedsFit(100.0, 81.0));
-    EXPECT_TRUE(frequencyJumpNeedsFit(0.0, 20.0));       // first usable line after none
-    EXPECT_TRUE(frequencyJumpNeedsFit(0.0, 0.0));
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(frequencyJumpNeedsFit(nan, 20.0));
 }
 
 TEST(AxisFit, UsesShownPanelsEnabledChannelsAndFinitePoints)
