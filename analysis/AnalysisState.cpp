@@ -1,0 +1,173 @@
+// The analysis state's settings and the frame-level routine shared by the
+// live window, the single acquisition and h452-analyze. See AnalysisState.h.
+#include "AnalysisState.h"
+
+#include <algorithm>
+
+namespace h452 {
+
+void AnalysisState::setWindowType(int index)
+{
+    windowType = (index >= 0 && index < kComputedWindowCount) ? index : 0;
+}
+
+bool AnalysisState::setConstellationType(int index)
+{
+    if (index < 0 || index >= kConstellationTypeCount)
+        return false;
+    constellationType = index;
+    return true;
+}
+
+void AnalysisState::resetFrequencyResponse(int count)
+{
+    freqRsp.reset(count);
+}
+
+void AnalysisState::clearEyeSeries()
+{
+    for (EyeSeriesModel& s : eyeSeries)
+        s.clear();
+}
+
+void AnalysisState::clearEyeSeries(int channel)
+{
+    if (channel >= 0 && channel < 4)
+        eyeSeries[channel].clear();
+}
+
+bool AnalysisState::computeSpectrum(const double* samples, int count, int channel, bool channelEnabled,
+                                    double* magnitudes, int* peakBin)
+{
+    windowHalfWidth = windowHalfWidthFor(windowType);
+    if (peakBin)
+        *peakBin = 0;
+    if (count <= 0 || !samples || !magnitudes)
+        return true;
+    const int half = count / 2;
+    const int peak = spectrum.magnitude(samples, count, windowType, magnitudes);
+    std::fill(magnitudes + half + 1, magnitudes + count, 0.0);
+    if (peakBin)
+        *peakBin = peak;
+    if (peak == 0)
+        return true;
+    if (channelEnabled && channel >= 0 && channel < 4)
+        computeSpectrumFigures(magnitudes, count, peak, windowHalfWidth, channelStats[channel]);
+    return false;
+}
+
+namespace {
+
+void resetChannelResult(ChannelFrameResult& r)
+{
+    r.processed = false;
+    r.peakBin = 0;
+    r.lineUsable = false;
+    r.magnitudes.clear();
+    r.levelDbfs.clear();
+    r.freqRspUpdated = false;
+    r.freqRspFrequencyHz.clear();
+    r.freqRspLevelDb.clear();
+    r.constellationUpdated = false;
+    r.constellationStart = 0;
+    r.constellationI.clear();
+    r.constellationQ.clear();
+    r.eyeUpdated = false;
+    r.eyeStart = 0;
+    r.eyeX.clear();
+    r.eyeY.clear();
+    r.eyeDelta.trimFront = 0;
+    r.eyeDelta.x.clear();
+    r.eyeDelta.y.clear();
+}
+
+}  // namespace
+
+void analyzeFrame(AnalysisState& state, const FrameInput& input, FrameResult& result)
+{
+    const int n = input.sampleCount;
+    const double fs = input.sampleRateHz;
+    result.sampleCount = n;
+    result.sampleRateHz = fs;
+    result.fitAxesRequested = false;
+    result.binFrequencyHz.clear();
+    for (ChannelFrameResult& r : result.channels)
+        resetChannelResult(r);
+
+    bool any = false;
+    for (int k = 0; k < 4; ++k)
+        any = any || (input.channelEnabled[k] && input.samples[k]);
+    if (n <= 0 || !any) {
+        result.figures = state.channelStats;
+        return;
+    }
+
+    const int half = n / 2;
+    result.binFrequencyHz.resize(static_cast<std::size_t>(half));
+    binFrequencyAxis(n, fs, result.binFrequencyHz.data());
+    if (input.freqRspPanel && state.freqRsp.frequencyHz[0].size() != static_cast<std::size_t>(half))
+        state.resetFrequencyResponse(n);
+
+    for (int k = 0; k < 4; ++k) {
+        const double* x = input.samples[k];
+        if (!input.channelEnabled[k] || !x)
+            continue;
+        ChannelFrameResult& r = result.channels[k];
+        r.processed = true;
+
+        // Spectrum and the six spectral figures (kept plan and window).
+        state.windowHalfWidth = windowHalfWidthFor(state.windowType);
+        r.magnitudes.resize(static_cast<std::size_t>(half) + 1);
+        const int peak = state.spectrum.magnitude(x, n, state.windowType, r.magnitudes.data());
+        r.peakBin = peak;
+        if (peak != 0)
+            computeSpectrumFigures(r.magnitudes.data(), n, peak, state.windowHalfWidth, state.channelStats[k]);
+
+        if (input.frequencyPanel) {
+            r.levelDbfs.resize(static_cast<std::size_t>(half));
+            magnitudesToLevels(r.magnitudes.data(), half, r.levelDbfs.data());
+        }
+
+        // The line: usable for the table, and present for the other views.
+        const bool line = peak >= 1 && peak < half;
+        const double levelAtPeak = levelDbfs(r.magnitudes[peak]);
+        const double lineHz = line ? result.binFrequencyHz[peak] : 0.0;
+        r.lineUsable = isLineUsable(k, peak, n);
+        if (applyLineFigures(state.channelStats[k], r.lineUsable, levelAtPeak, lineHz))
+            result.fitAxesRequested = true;
+        if (!line)
+            continue;
+
+        if (input.freqRspPanel && state.freqRsp.update(k, peak, lineHz, levelAtPeak)) {
+            r.freqRspUpdated = true;
+            state.freqRsp.collect(k, r.freqRspFrequencyHz, r.freqRspLevelDb);
+        }
+
+        if (!(lineHz > 1e-6))
+            continue;
+
+        if (input.constellationPanel) {
+            const int start = constellationStart(x, n, fs, lineHz);
+            const int m = n - start;
+            r.constellationStart = start;
+            r.constellationI.resize(static_cast<std::size_t>(m));
+            r.constellationQ.resize(static_cast<std::size_t>(m));
+            state.scratch.resize(static_cast<std::size_t>(m));
+            demodulateConstellation(x + start, r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,
+                                    state.constellationType, state.demodFilterTaps.data(), state.scratch.data());
+            r.constellationUpdated = true;
+        }
+
+        if (input.eyePanel && input.eyeChannel == k) {
+            const int start = findEyeStart(x, n, fs, lineHz);
+            r.eyeStart = start;
+            buildEyeTraces(x + start, n - start, fs, lineHz, r.eyeX, r.eyeY);
+            r.eyeUpdated = true;
+            if (input.accumulateEye)
+                appendEyeTraces(state.eyeSeries[k], r.eyeX.data(), r.eyeY.data(), r.eyeX.size(), &r.eyeDelta);
+        }
+    }
+    result.figures = state.channelStats;
+}
+
+}  // namespace h452

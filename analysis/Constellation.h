@@ -1,0 +1,79 @@
+// Constellation demodulation: a real record is mixed down with its line
+// frequency, both branches are low-pass filtered by a 31-tap windowed sinc,
+// the common phase offset against the selected modulation's ideal phases is
+// removed and PSK points are scaled to a mean radius of 1. No symbol timing,
+// no decimation: every sample becomes one point.
+#pragma once
+
+#include <vector>
+
+namespace h452 {
+
+// Modulation index of the choice list.
+enum ConstellationType { kBpsk = 0, kQpsk = 1, k8psk = 2, k16qam = 3, k64qam = 4 };
+constexpr int kConstellationTypeCount = 5;
+
+constexpr int kDemodFilterTaps = 31;
+constexpr int kDemodFilterHalfLength = 15;
+
+// Fills taps[0 .. 30] (n = -15 .. 15): sin(n wc) / (n pi), wc / pi at n = 0,
+// wc = cutoffHz * 2 pi / sampleRateHz, times the Hamming taper
+// 0.54 - 0.46 cos(t * 2 pi / 30). No unit-DC normalisation.
+void designDemodFilter(double sampleRateHz, double cutoffHz, double* taps);
+
+// Redesigns taps (31 doubles, written) for (fs, cutoff) and filters data[0 ..
+// count-1] in place, zero-phase: outputs 15 .. count-16 are the full
+// convolution, the first and last 15 repeat the nearest full output. Records
+// of 15 samples or fewer stay unchanged; records of 16 to 30 samples are
+// convolved with the taps that fall inside the record (zeros outside), which
+// keeps the record's length and smooths it like the longer case. Nothing
+// happens for fs <= 0, count <= 0 or a missing pointer.
+//   scratch: count doubles of working space, or nullptr to allocate one.
+void lowPassFilter(double* data, int count, double sampleRateHz, double cutoffHz, double* taps,
+                   double* scratch = nullptr);
+
+// Ideal phases in radians, [0, 2 pi), for a type (0 .. 4): BPSK {0, pi}, QPSK
+// the odd multiples of pi/4, 8PSK the odd multiples of pi/8, 16QAM and 64QAM
+// the sorted distinct angles of their square grids. Any other type: BPSK.
+void referencePhases(int constellationType, std::vector<double>& phases);
+
+// Common phase offset in radians, within [-pi, pi], of the points (i[k], q[k])
+// for k in the middle 80 % of the record (all when count < 10), each point's
+// distance to its nearest ideal phase weighted by its radius. Points with
+// non-finite coordinates or a radius not above 1e-10 are skipped; 0 when none
+// qualifies. phases: the list of referencePhases(type), or nullptr to build it.
+double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
+                           const std::vector<double>* phases = nullptr);
+
+// Rotates every point by minus the estimated offset (offsets within 1e-6 rad
+// count as 0; a non-finite offset leaves the points alone), then for the PSK
+// types divides the finite points by their mean radius (over radii above
+// 1e-10; divisor 1 when that mean is below 1e-10). QAM points are not scaled.
+void correctConstellationPhase(double* i, double* q, int count, int constellationType);
+
+// The whole chain on count samples (raw codes) at fs with carrier fc (Hz):
+// mixing with phase (k / fs) * (fc * 2 pi), cut-off fc / 2 (0.9 * fs / 2 when
+// fc / 2 is above fs / 2), the low-pass on both branches, phase correction.
+//   iOut, qOut: count doubles each, written.
+//   taps: 31 doubles, receives the filter last designed (the demodFilterTaps).
+//   scratch: count doubles of working space, or nullptr to allocate one.
+void demodulateConstellation(const double* samples, double* iOut, double* qOut, int count,
+                             double sampleRateHz, double carrierHz, int constellationType,
+                             double* taps, double* scratch = nullptr);
+
+// Start index of the demodulated part of an N-sample frame: the first
+// smallest sample among the first trunc(fs / fc) samples (limited to N);
+// 0 when that count is 0 or the inputs are unusable (fc not above 0).
+int constellationStart(const double* samples, int count, double sampleRateHz, double carrierHz);
+
+// The scale the constellation chart divides by: for 16QAM and 64QAM the
+// largest |i| or |q| over points with both coordinates finite (1 when none or
+// 0); 1 for the PSK types.
+double constellationChartScale(const double* i, const double* q, int count, int constellationType);
+
+// Guide drawing of a type, in drawing order: nothing for BPSK, the unit
+// circle in 361 points (one degree apart) for QPSK and 8PSK, the square for
+// 16QAM, the square with its third lines for 64QAM.
+void constellationReference(int constellationType, std::vector<double>& x, std::vector<double>& y);
+
+}  // namespace h452

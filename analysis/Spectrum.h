@@ -1,0 +1,109 @@
+// Amplitude spectrum of one channel: window coefficients, the windowed complex
+// FFT normalised to sine amplitude, the peak search, levels in dB relative to
+// full scale and the frequency axis. Two ways to run the FFT stage give the
+// same bits: fftMagnitude() plans and allocates afresh on every call (the
+// reference), SpectrumEngine keeps plans, FFTW buffers and windows per size
+// and window type (the per-frame path).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace h452 {
+
+// Full-scale amplitude of a raw converter code; 0 dBFS.
+constexpr double kFullScaleCode = 32767.0;
+
+// Number of entries of the FFT-window choice list. Only indices 0 to 5 build a
+// window of their own; 6 to 10 compute the rectangular window.
+constexpr int kWindowListSize = 11;
+constexpr int kComputedWindowCount = 6;
+
+// The window actually built for a list index: the index itself for 0 to 5,
+// 0 (rectangular) for anything else, including negative or out-of-range values.
+int effectiveWindowType(int windowType);
+
+// Bins on either side of a spectral line that belong to it for a list index:
+// 0 rectangular, 3 Hann and Hamming, 4 flat top, Blackman and Gaussian,
+// 0 for the list entries 6 to 10 (computed as rectangular).
+int windowHalfWidthFor(int windowType);
+
+// Fills coefficients[0 .. count-1] with the window of list index windowType.
+// The angular constants are the nine-decimal values 6.283185307, 12.566370614,
+// 18.849555921 and 25.132741228; the Gaussian is centred on (count-1)/2 for an
+// odd count and on count/2 for an even count (one sample off-centre).
+// A single-sample window is {1} for every type (the formulas divide 0 by 0
+// there). count <= 0 writes nothing.
+void buildWindow(int windowType, double* coefficients, int count);
+
+// The FFT stage alone, planned and allocated afresh (estimate planning).
+//   samples:    count raw codes (non-finite samples are taken as 0)
+//   window:     count coefficients (from buildWindow)
+//   count:      N, record length; N <= 0 does nothing and leaves *peakBin 0
+//   peakBin:    out, strongest bin of A (first of equal maxima, DC included;
+//               0 when no bin is above 0)
+//   magnitudes: out, N/2 + 1 doubles A[0 .. N/2], normalised so that a sine of
+//               amplitude a on a bin reads a: |X[k]| / (0.5 * sum of window)
+void fftMagnitude(const double* samples, const double* window, int count, int* peakBin,
+                  double* magnitudes);
+
+// Level of one magnitude in dB relative to full scale: 20 log10(a/32767 + 1e-20).
+double levelDbfs(double magnitude);
+
+// Writes levels[k] = levelDbfs(magnitudes[k]) for k = 0 .. binCount-1.
+void magnitudesToLevels(const double* magnitudes, int binCount, double* levels);
+
+// Frequency in Hz of spectrum bin k of an N-sample record at sampleRateHz:
+// F[N/2 + k] with F[j] = (j / N - 0.5) * fs, computed exactly in that form so
+// that bin 10 of 1000 at 1 GS/s reads a few nanohertz above 10 MHz.
+double binFrequencyHz(int bin, int count, double sampleRateHz);
+
+// Fills frequencies[k] = binFrequencyHz(k, count, fs) for k = 0 .. count/2 - 1
+// (count/2 entries).
+void binFrequencyAxis(int count, double sampleRateHz, double* frequencies);
+
+// FFTW's planner is not thread-safe and the device library plans in the same
+// process. Every plan made or destroyed here runs under this lock, after the
+// planner was made thread-safe once (fftw_make_planner_thread_safe); other
+// code of the program that plans may take the same lock.
+std::mutex& fftwPlannerMutex();
+void ensureFftwPlannerThreadSafe();
+
+// Kept plans, FFTW buffers and windows, per record length and window type.
+// Results are bit-identical to fftMagnitude() with a fresh buildWindow():
+// the same estimate-planned out-of-place complex plan on fftw_malloc buffers,
+// the same window coefficients and the same summation order. Up to
+// kKeptSizes record lengths are kept (least recently used one dropped), so a
+// change of record length costs one planning and nothing grows without bound.
+// Not thread-safe: one engine per thread (the analysis state owns one).
+class SpectrumEngine {
+public:
+    static constexpr int kKeptSizes = 3;
+
+    SpectrumEngine();
+    ~SpectrumEngine();
+    SpectrumEngine(const SpectrumEngine&) = delete;
+    SpectrumEngine& operator=(const SpectrumEngine&) = delete;
+
+    // Same contract as fftMagnitude() with the window of list index windowType:
+    // magnitudes receives N/2 + 1 doubles, the return value is the peak bin.
+    // count <= 0 returns 0 and writes nothing.
+    int magnitude(const double* samples, int count, int windowType, double* magnitudes);
+
+    // The kept window of list index windowType for count samples (count
+    // coefficients), and the sum of its coefficients in *sum when sum is set.
+    // Valid until the next call on this engine. nullptr for count <= 0.
+    const double* window(int windowType, int count, double* sum = nullptr);
+
+    // Drops every kept plan, buffer and window.
+    void release();
+
+private:
+    struct SizeEntry;
+    SizeEntry* entryFor(int count);
+    std::vector<std::unique_ptr<SizeEntry>> entries_;  // most recently used first
+};
+
+}  // namespace h452
