@@ -160,4 +160,6 @@ private:
     // Shows the outcome of the board discovery: "H452" and the board text
     // when a board was found, "Simulation" and the form's demo text otherwise.
     void showBoardDiscovery(bool boardFound);
+    // Columns, header, channel rows and "0.00" cells of the measurements table.
+    void setupStatTable();
 };
