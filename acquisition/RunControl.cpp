@@ -1,0 +1,83 @@
+// Acquisition parameters from control texts, and the single acquisition's
+// simulated record (see RunControl.h).
+#include "RunControl.h"
+
+#include <QRandomGenerator>
+
+#include <cmath>
+#include <limits>
+
+namespace h452 {
+
+namespace {
+
+int noiseCode(QRandomGenerator& noise)
+{
+    return int((quint64(noise.generate()) * 30) >> 32);
+}
+
+} // namespace
+
+int parseDdr4Address(const QString& text, bool* valid)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok, 16);
+    ok = ok && value >= 0 && value <= std::numeric_limits<int>::max();
+    if (valid)
+        *valid = ok;
+    return ok ? int(value) : 0;
+}
+
+qint16 parseTriggerLevel(const QString& text)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok, 10);
+    if (!ok)
+        return 0;
+    if (value < std::numeric_limits<qint16>::min())
+        return std::numeric_limits<qint16>::min();
+    if (value > std::numeric_limits<qint16>::max())
+        return std::numeric_limits<qint16>::max();
+    return qint16(value);
+}
+
+int parseTriggerOffset(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+AcquisitionParameters readAcquisitionParameters(int recordLength, const QString& ddr4Text,
+                                                int triggerMode, const QString& levelText,
+                                                int triggerSlope, const QString& offsetText)
+{
+    AcquisitionParameters p;
+    p.recordLength = recordLength;
+    p.ddr4Address = parseDdr4Address(ddr4Text, &p.ddr4AddressValid);
+    p.triggerMode = triggerMode;
+    p.triggerLevel = parseTriggerLevel(levelText);
+    p.triggerSlope = triggerSlope;
+    p.triggerOffset = parseTriggerOffset(offsetText);
+    return p;
+}
+
+void fillSingleShotSimulation(double* const channels[4], int n, QRandomGenerator& noise)
+{
+    if (n <= 0)
+        return;
+    for (int i = 0; i < n; ++i) {
+        const double phase = i * 0.01 * 12.5663704;
+        const bool high = i % 100 < 50;
+        channels[0][i] = noiseCode(noise) + 400.0 * std::sin(phase);
+        channels[2][i] = noiseCode(noise) + (high ? 350.0 : -350.0);
+    }
+    for (int i = 0; i < n; ++i) {
+        const double phase = i * 0.01 * 12.5663704;
+        const bool high = i % 100 < 50;
+        channels[1][i] = noiseCode(noise) + 300.0 * std::sin(phase);
+        channels[3][i] = noiseCode(noise) + (high ? 230.0 : -230.0);
+    }
+}
+
+} // namespace h452
