@@ -1,0 +1,86 @@
+// FrameProcessor: what happens to one frame between the acquisition thread's
+// four arrays and the FrameUpdate handed to the GUI.
+//
+// The analyses (spectra, figures, frequency response, constellation, eye)
+// run once, in analyzeFrame() of the analysis library. This class turns their
+// results into chart point lists in the order the window plots them:
+//   per enabled channel 0..3: the spectrum series (Frequency panel shown),
+//   the frequency-response series (FrequencyRsp panel shown and a usable
+//   line), the constellation series and the eye change (their panels shown);
+//   then the time traces of the enabled channels (Time panel shown, x = the
+//   sample index), with their unthinned copy for the overview strip;
+//   last the axis fit, when one was pending or a line frequency jumped by
+//   20 % or more.
+// Every list passes the range filter of its chart's current x range and the
+// min/max thinning (FrameSeries.h). A series is only replaced while its
+// channel is enabled.
+//
+// The fit reads the bounds of the lists delivered for each series (which is
+// what the series show once the GUI has applied them) and writes its x ranges
+// into the axis-range snapshot at once, so the next frame filters against
+// them even before the GUI has set the axes.
+//
+// Threading: process() runs under the window's dataMutex, on the acquisition
+// thread (live frames) or the GUI thread (single acquisition). The caller
+// guards the object with that mutex; only the snapshot has its own lock.
+#pragma once
+
+#include "FrameAxes.h"
+#include "FrameUpdate.h"
+
+#include "AnalysisState.h"
+
+#include <atomic>
+#include <vector>
+
+namespace h452 {
+
+// The window state one frame reads, copied under dataMutex.
+struct FrameSettings {
+    int recordLength = 0;               // samples per channel in each array
+    double sampleRateHz = 1e9;
+    bool channelEnabled[kChannelCount] = {true, false, false, false};
+    bool panelVisible[kPanelCount] = {true, false, false, false, false, false};
+    int eyeChannel = 0;                 // the one channel drawn in the eye
+};
+
+class FrameProcessor {
+public:
+    explicit FrameProcessor(AxisRangeSnapshot& ranges);
+
+    // Processes one frame. channels: four arrays of settings.recordLength raw
+    // codes (a null array counts as a disabled channel). fitPending is
+    // consumed: when it is set, or a line jump sets it, it is cleared and the
+    // fit ranges go into the update and the snapshot. The update receives the
+    // series lists, the eye changes, the fit and a copy of the figures.
+    void process(AnalysisState& state, const double* const channels[kChannelCount],
+                 const FrameSettings& settings, std::atomic<bool>& fitPending,
+                 FrameUpdate& update);
+
+    // The fit alone, from the bounds delivered so far (used when a frame has
+    // no channel to draw).
+    void fit(const FrameSettings& settings, FrameUpdate& update);
+
+    // One series list, the way every frame builds it: range filter against
+    // the chart's current x range, scaling, thinning; the series is replaced
+    // only while its channel is enabled. Kind Time also fills Overview.
+    void addSeries(FrameUpdate& update, SeriesKind kind, const double* x, const double* y,
+                   int count, int channel, const FrameSettings& settings, int constellationType);
+
+    // The GUI cleared a channel's series / every series of one kind.
+    void forgetChannel(int channel) { bounds_.clearChannel(channel); }
+    void forgetKind(SeriesKind kind) { bounds_.clearKind(kind); }
+
+    const SeriesBoundsStore& bounds() const { return bounds_; }
+    const FrameResult& lastResult() const { return result_; }
+
+private:
+    AxisRangeSnapshot& ranges_;
+    SeriesBoundsStore bounds_;
+    FrameResult result_;
+    std::vector<double> sampleIndex_;
+    QVector<QPointF> shown_;
+    QVector<QPointF> all_;
+};
+
+} // namespace h452

@@ -1,0 +1,175 @@
+// One frame from raw codes to the update the GUI applies: which series are
+// replaced, thinning of long records, the axis fit after a line jump, and the
+// eye persistence surviving merged hand-offs.
+#include "FrameMailbox.h"
+#include "FrameProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <vector>
+
+using namespace h452;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::vector<double> tone(int n, double frequencyHz, double amplitude, double fs = 1e9)
+{
+    std::vector<double> x(n);
+    for (int i = 0; i < n; ++i)
+        x[i] = amplitude * std::sin(2 * kPi * frequencyHz * i / fs);
+    return x;
+}
+
+struct Rig {
+    AxisRangeSnapshot ranges;
+    FrameProcessor processor{ranges};
+    AnalysisState state;
+    std::atomic<bool> fitPending{false};
+    FrameSettings settings;
+
+    FrameUpdate run(const std::vector<double>& ch0, const std::vector<double>* ch1 = nullptr)
+    {
+        const double* ch[4] = {ch0.data(), ch1 ? ch1->data() : nullptr, nullptr, nullptr};
+        settings.recordLength = int(ch0.size());
+        FrameUpdate u;
+        processor.process(state, ch, settings, fitPending, u);
+        return u;
+    }
+};
+
+} // namespace
+
+TEST(FrameProcessor, LineJumpOfTwentyPercentFitsTheAxes)
+{
+    Rig rig;
+    rig.settings.panelVisible[int(Panel::Frequency)] = true;
+
+    // First usable line after none (Frequ 0): always a fit.
+    FrameUpdate u = rig.run(tone(1000, 100e6, 8000));
+    EXPECT_TRUE(u.fit[int(FitChart::Time)].valid);
+    EXPECT_FALSE(rig.fitPending.load());
+
+    u = rig.run(tone(1000, 110e6, 8000));   // +10 %: no fit
+    EXPECT_FALSE(u.fit[int(FitChart::Time)].valid);
+    EXPECT_FALSE(u.fit[int(FitChart::Spectrum)].valid);
+
+    u = rig.run(tone(1000, 135e6, 8000));   // +23 % from 110: fit at the end of this frame
+    ASSERT_TRUE(u.fit[int(FitChart::Time)].valid);
+    ASSERT_TRUE(u.fit[int(FitChart::Spectrum)].valid);
+    // Time chart: the overview's sample indexes and the trace's extremes.
+    EXPECT_EQ(u.fit[int(FitChart::Time)].xMin, 0.0);
+    EXPECT_EQ(u.fit[int(FitChart::Time)].xMax, 999.0);
+    EXPECT_NEAR(u.fit[int(FitChart::Time)].yMax, 8000.0, 1.0);   // a sample lands within 1 code of the crest
+    // Spectrum x in MHz: 0 ... 499 (bins of 1 MHz); the peak at 0 dBFS - 12.25 dB.
+    EXPECT_NEAR(u.fit[int(FitChart::Spectrum)].xMax, 499.0, 1e-9);
+    EXPECT_NEAR(u.fit[int(FitChart::Spectrum)].yMax, 20 * std::log10(8000.0 / 32767.0), 0.01);
+    // The next frame already filters against the fitted range.
+    EXPECT_EQ(rig.ranges.get(FitChart::Time).hi, 999.0);
+    EXPECT_NEAR(rig.ranges.get(FitChart::Spectrum).hi, 499.0, 1e-9);
+
+    // A pending request raised by a control is consumed by the next frame.
+    rig.fitPending = true;
+    u = rig.run(tone(1000, 135e6, 8000));
+    EXPECT_TRUE(u.fit[int(FitChart::Time)].valid);
+    EXPECT_FALSE(rig.fitPending.load());
+}
+
+TEST(FrameProcessor, LongRecordsAreThinnedButTheOverviewKeepsAll)
+{
+    Rig rig;
+    rig.ranges.set(FitChart::Time, 0, 20000);
+    FrameUpdate u = rig.run(tone(20000, 10e6, 1000));
+    ASSERT_TRUE(u.at(SeriesKind::Time, 0).replace);
+    EXPECT_LE(u.at(SeriesKind::Time, 0).points.size(), 5002);
+    EXPECT_GT(u.at(SeriesKind::Time, 0).points.size(), 2500);
+    EXPECT_EQ(u.at(SeriesKind::Overview, 0).points.size(), 20000);
+    // Panels not shown get nothing; the spectrum runs for the figures only.
+    EXPECT_FALSE(u.at(SeriesKind::Spectrum, 0).replace);
+    EXPECT_FALSE(u.at(SeriesKind::Constellation, 0).replace);
+    ASSERT_TRUE(u.hasFigures);
+    EXPECT_NEAR(u.figures[0][5], 10.0, 1e-6);   // Frequ(MHz): bin 200 of 20000 at 1 GS/s
+
+    // Only the visible part of the time axis is delivered.
+    rig.ranges.set(FitChart::Time, 100, 300);
+    u = rig.run(tone(20000, 10e6, 1000));
+    EXPECT_EQ(u.at(SeriesKind::Time, 0).points.size(), 201);
+    EXPECT_EQ(u.at(SeriesKind::Time, 0).points.first().x(), 100.0);
+}
+
+TEST(FrameProcessor, DisabledChannelsAndNoChannelsDeliverNothing)
+{
+    Rig rig;
+    const std::vector<double> a = tone(1000, 100e6, 8000), b = tone(1000, 20e6, 8000);
+    rig.settings.channelEnabled[1] = false;
+    FrameUpdate u = rig.run(a, &b);
+    EXPECT_TRUE(u.at(SeriesKind::Time, 0).replace);
+    EXPECT_FALSE(u.at(SeriesKind::Time, 1).replace);
+    EXPECT_FALSE(u.at(SeriesKind::Overview, 1).replace);
+
+    // No channel at all: a pending fit is consumed and finds no points.
+    for (bool& e : rig.settings.channelEnabled)
+        e = false;
+    rig.fitPending = true;
+    u = rig.run(a, &b);
+    EXPECT_FALSE(rig.fitPending.load());
+    for (const AxisRanges& r : u.fit)
+        EXPECT_FALSE(r.valid);
+    EXPECT_TRUE(u.isEmpty());
+}
+
+TEST(FrameProcessor, ConstellationAndFrequencyResponseFollowTheirPanels)
+{
+    Rig rig;
+    rig.settings.panelVisible[int(Panel::Constellation)] = true;
+    rig.settings.panelVisible[int(Panel::FrequencyRsp)] = true;
+    rig.ranges.set(FitChart::FreqRsp, 0, 500);
+    rig.state.setConstellationType(3);   // 16QAM: scaled to the outline
+    FrameUpdate u = rig.run(tone(1000, 100e6, 8000));
+    ASSERT_TRUE(u.at(SeriesKind::Constellation, 0).replace);
+    double largest = 0;
+    for (const QPointF& p : u.at(SeriesKind::Constellation, 0).points)
+        largest = std::max({largest, std::fabs(p.x()), std::fabs(p.y())});
+    EXPECT_DOUBLE_EQ(largest, 1.0);
+    ASSERT_TRUE(u.at(SeriesKind::FreqRsp, 0).replace);
+    ASSERT_EQ(u.at(SeriesKind::FreqRsp, 0).points.size(), 1);
+    EXPECT_NEAR(u.at(SeriesKind::FreqRsp, 0).points[0].x(), 100.0, 1e-9);   // MHz
+}
+
+// The eye accumulates in the analysis state; the GUI's series, fed only with
+// merged updates, must end up holding exactly the same points.
+TEST(FrameProcessor, EyePersistenceSurvivesMergedHandOffs)
+{
+    Rig rig;
+    rig.settings.panelVisible[int(Panel::Eye)] = true;
+    FrameMailbox box;
+    QVector<QPointF> series;
+    const auto apply = [&] {
+        FrameUpdate got;
+        if (!box.take(got))
+            return;
+        const EyeChange& e = got.eye[0];
+        if (e.clear)
+            series.clear();
+        series += e.batch;
+        series.remove(0, int(std::min<std::int64_t>(e.trimFront, series.size())));
+    };
+    for (int frame = 0; frame < 9; ++frame) {
+        box.post(rig.run(tone(1000, (20 + frame) * 1e6, 5000)));
+        if (frame % 3 == 2)
+            apply();
+    }
+    apply();
+    const EyeSeriesModel& model = rig.state.eyeSeries[0];
+    ASSERT_GT(model.size(), 0u);
+    ASSERT_EQ(std::size_t(series.size()), model.size());
+    for (int i = 0; i < series.size(); ++i) {
+        const bool nanModel = std::isnan(model.x[std::size_t(i)]);
+        ASSERT_EQ(std::isnan(series[i].x()), nanModel) << i;
+        if (!nanModel)
+            ASSERT_EQ(series[i].y(), model.y[std::size_t(i)]) << i;
+    }
+}
