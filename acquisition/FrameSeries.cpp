@@ -2,6 +2,8 @@
 // (see FrameSeries.h).
 #include "FrameSeries.h"
 
+#include "Constellation.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -72,16 +74,9 @@ bool buildSeriesPoints(SeriesKind kind, const double* x, const double* y, int co
         }
         break;
     case SeriesKind::Constellation: {
-        double scale = 1.0;
-        if (constellationType >= kFirstQamConstellationType) {
-            double largest = 0.0;
-            for (int i = 0; i < count; ++i) {
-                if (std::isfinite(x[i]) && std::isfinite(y[i]))
-                    largest = std::max({largest, std::fabs(x[i]), std::fabs(y[i])});
-            }
-            if (largest > 0.0)
-                scale = largest;
-        }
+        // The analysis library decides the chart scale (1 for the PSK types,
+        // the largest finite coordinate for the QAM types).
+        const double scale = constellationChartScale(x, y, count, constellationType);
         kept.reserve(count);
         for (int i = 0; i < count; ++i) {
             if (std::isfinite(x[i]) && std::isfinite(y[i]))

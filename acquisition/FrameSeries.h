@@ -19,10 +19,6 @@ namespace h452 {
 
 constexpr int kThinThreshold = 5000;
 
-// Index of the QAM types in the constellation type list; types from here on
-// are scaled by their largest coordinate.
-constexpr int kFirstQamConstellationType = 3;
-
 // Min/max thinning of `in` into `out` (cleared first). Lists of
 // kThinThreshold points or fewer are copied unchanged. Otherwise:
 // step = max(2, size / 2500); the first point; then for each bucket of `step`
