@@ -1,0 +1,257 @@
+// EmulatedSignal.cpp - analog sources of the emulated board. Every value is a
+// pure function of (configuration, channel, seed, absolute sample index,
+// rate), so the same unit of the board's memory always reads the same while
+// a later capture at a later index sees the signal moved on: the sweep
+// advances, noise and symbols are fresh.
+#include "EmulatedSignal.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace lompcie {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// SplitMix64: a well-mixed hash of a 64-bit value, the basis of noise and
+// symbol choice (stateless, so any sample can be computed alone).
+uint64_t mix(uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+double uniform(uint64_t h)
+{
+    return (static_cast<double>(h >> 11) + 0.5) * (1.0 / 9007199254740992.0);
+}
+
+// Standard normal value for one sample (Box-Muller on two hashed uniforms).
+double gaussian(uint64_t seed, int channel, int64_t n)
+{
+    const uint64_t h = mix(seed * 0x100000001B3ull + static_cast<uint64_t>(channel) * 0x51ED27ull
+                           + static_cast<uint64_t>(n));
+    const double u1 = uniform(h);
+    const double u2 = uniform(mix(h));
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(kTwoPi * u2);
+}
+
+// Fractional part of cycles = f * n / fs, kept exact for large n by working
+// in long double at the start and stepping in double afterwards.
+long double cyclesAt(double freqHz, double sampleRateHz, int64_t n)
+{
+    long double c = static_cast<long double>(freqHz) / sampleRateHz * n;
+    return c - std::floor(c);
+}
+
+// Constellation point (I, Q), peak magnitude 1, for symbol value v.
+void constellation(SignalKind kind, uint64_t v, double &i, double &q)
+{
+    switch (kind) {
+    case SignalKind::Bpsk:
+        i = (v & 1) ? 1.0 : -1.0;
+        q = 0.0;
+        return;
+    case SignalKind::Qpsk:
+    case SignalKind::Psk8: {
+        const int m = kind == SignalKind::Qpsk ? 4 : 8;
+        const double a = kTwoPi * static_cast<double>(v % m) / m + (m == 4 ? kTwoPi / 8 : 0.0);
+        i = std::cos(a);
+        q = std::sin(a);
+        return;
+    }
+    case SignalKind::Qam16:
+    case SignalKind::Qam64: {
+        const int side = kind == SignalKind::Qam16 ? 4 : 8;
+        const double li = 2.0 * static_cast<double>(v % side) - (side - 1);
+        const double lq = 2.0 * static_cast<double>((v / side) % side) - (side - 1);
+        const double peak = (side - 1) * std::sqrt(2.0);
+        i = li / peak;
+        q = lq / peak;
+        return;
+    }
+    default:
+        i = q = 0.0;
+    }
+}
+
+bool parseNumber(const std::string &s, double &v)
+{
+    if (s.empty())
+        return false;
+    char *end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(v);
+}
+
+} // namespace
+
+SignalConfig defaultSignalConfig(int channel)
+{
+    SignalConfig c;
+    c.noiseRms = 3.0;
+    switch (channel) {
+    case 0:
+        c.kind = SignalKind::Tone;
+        c.freqHz = 10e6;
+        c.harmonicDbc[2] = -65.0;
+        c.harmonicDbc[3] = -72.0;
+        break;
+    case 1:
+        c.kind = SignalKind::Sweep;
+        c.amplitude = 12000.0;
+        break;
+    case 2:
+        c.kind = SignalKind::Qpsk;
+        c.freqHz = 50e6;
+        c.symbolRateHz = 10e6;
+        c.amplitude = 12000.0;
+        break;
+    default:
+        c.kind = SignalKind::Pulse;
+        c.freqHz = 5e6;
+        c.amplitude = 10000.0;
+        break;
+    }
+    return c;
+}
+
+bool parseSignalConfig(const std::string &text, SignalConfig &config, std::string &error)
+{
+    static const std::map<std::string, SignalKind> kinds = {
+        {"off", SignalKind::Off},     {"tone", SignalKind::Tone},   {"sweep", SignalKind::Sweep},
+        {"bpsk", SignalKind::Bpsk},   {"qpsk", SignalKind::Qpsk},   {"8psk", SignalKind::Psk8},
+        {"16qam", SignalKind::Qam16}, {"64qam", SignalKind::Qam64}, {"pulse", SignalKind::Pulse}};
+    const std::size_t colon = text.find(':');
+    const std::string kindName = text.substr(0, colon);
+    const auto kind = kinds.find(kindName);
+    if (kind == kinds.end()) {
+        error = "unknown signal kind '" + kindName + "'";
+        return false;
+    }
+    SignalConfig c; // keys not given take the defaults of a fresh config
+    c.kind = kind->second;
+    if (c.kind == SignalKind::Bpsk || c.kind == SignalKind::Qpsk || c.kind == SignalKind::Psk8
+        || c.kind == SignalKind::Qam16 || c.kind == SignalKind::Qam64)
+        c.freqHz = 50e6;
+    if (c.kind == SignalKind::Pulse)
+        c.freqHz = 5e6;
+    std::string rest = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        const std::string item = rest.substr(0, comma);
+        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+        if (item.empty())
+            continue;
+        const std::size_t eq = item.find('=');
+        double v = 0.0;
+        if (eq == std::string::npos || !parseNumber(item.substr(eq + 1), v)) {
+            error = "malformed item '" + item + "'";
+            return false;
+        }
+        const std::string key = item.substr(0, eq);
+        if (key == "amp" && v >= 0)
+            c.amplitude = v;
+        else if (key == "offset")
+            c.offset = v;
+        else if (key == "noise" && v >= 0)
+            c.noiseRms = v;
+        else if ((key == "freq" || key == "carrier") && v >= 0)
+            c.freqHz = v;
+        else if (key == "phase")
+            c.phaseDeg = v;
+        else if (key.size() == 2 && key[0] == 'h' && key[1] >= '2' && key[1] <= '9' && v < 0)
+            c.harmonicDbc[key[1] - '0'] = v;
+        else if (key == "from" && v >= 0)
+            c.sweepFromHz = v;
+        else if (key == "to" && v >= 0)
+            c.sweepToHz = v;
+        else if (key == "period" && v > 0)
+            c.sweepPeriodS = v;
+        else if (key == "symrate" && v > 0)
+            c.symbolRateHz = v;
+        else if (key == "duty" && v >= 0 && v <= 1)
+            c.duty = v;
+        else {
+            error = "unknown key or value out of range in '" + item + "'";
+            return false;
+        }
+    }
+    config = c;
+    return true;
+}
+
+void synthesise(const SignalConfig &config, int channel, uint64_t seed, int64_t firstSample,
+                double sampleRateHz, bool lowPass, int count, int16_t *out)
+{
+    const double nyquist = sampleRateHz / 2;
+    const bool passes = !lowPass || config.freqHz < nyquist;
+    const double phase0 = config.phaseDeg / 360.0;
+    const long double c0 = cyclesAt(config.freqHz, sampleRateHz, firstSample);
+    const double step = config.freqHz / sampleRateHz;
+    const double symbolsPerSample = config.symbolRateHz / sampleRateHz;
+    for (int k = 0; k < count; ++k) {
+        const int64_t n = firstSample + k;
+        // Cycles of the fundamental at this sample, reduced to [0, 1) first
+        // so that the harmonics stay exact too.
+        double cyc = static_cast<double>(c0) + step * k;
+        cyc -= std::floor(cyc);
+        double v = config.offset;
+        switch (config.kind) {
+        case SignalKind::Off:
+            break;
+        case SignalKind::Tone:
+            if (passes)
+                v += config.amplitude * std::sin(kTwoPi * (cyc + phase0));
+            for (int h = 2; h <= 9; ++h) {
+                if (config.harmonicDbc[h] >= 0.0 || (lowPass && config.freqHz * h >= nyquist))
+                    continue;
+                const double a = config.amplitude * std::pow(10.0, config.harmonicDbc[h] / 20.0);
+                v += a * std::sin(kTwoPi * h * (cyc + phase0));
+            }
+            break;
+        case SignalKind::Sweep: {
+            // Linear sweep from->to over each period, restarting each period.
+            const long double t = static_cast<long double>(n) / sampleRateHz;
+            const double tau = static_cast<double>(std::fmod(t, (long double)config.sweepPeriodS));
+            const double span = config.sweepToHz - config.sweepFromHz;
+            const double f = config.sweepFromHz + span * tau / config.sweepPeriodS;
+            if (!lowPass || f < nyquist) {
+                double sc = config.sweepFromHz * tau + span * tau * tau / (2 * config.sweepPeriodS);
+                sc -= std::floor(sc);
+                v += config.amplitude * std::sin(kTwoPi * (sc + phase0));
+            }
+            break;
+        }
+        case SignalKind::Pulse:
+            if (cyc < config.duty)
+                v += config.amplitude;
+            break;
+        default: {
+            if (!passes)
+                break;
+            const long double symbol = static_cast<long double>(n) * symbolsPerSample;
+            const uint64_t m = static_cast<uint64_t>(static_cast<int64_t>(std::floor(symbol)));
+            double i = 0.0, q = 0.0;
+            constellation(config.kind, mix(seed ^ (0xC0FFEEull + static_cast<uint64_t>(channel) * 0x9E37ull) ^ mix(m)), i, q);
+            const double a = kTwoPi * (cyc + phase0);
+            v += config.amplitude * (i * std::cos(a) - q * std::sin(a));
+            break;
+        }
+        }
+        if (config.noiseRms > 0.0)
+            v += config.noiseRms * gaussian(seed, channel, n);
+        v = std::nearbyint(v);
+        if (v > 32767.0)
+            v = 32767.0;
+        if (v < -32768.0)
+            v = -32768.0;
+        out[k] = static_cast<int16_t>(v);
+    }
+}
+
+} // namespace lompcie
