@@ -39,6 +39,13 @@ double fillInput(const double* samples, const double* window, int count, fftw_co
 int magnitudesAndPeak(const fftw_complex* out, int count, double windowSum, double* magnitudes)
 {
     const int half = count / 2;
+    // Tapered windows of two samples are all zero (or a hair below zero), so
+    // their sum is no scale at all: report an empty spectrum without a line
+    // rather than NaN or negative magnitudes.
+    if (!(windowSum > 0.0)) {
+        std::fill(magnitudes, magnitudes + half + 1, 0.0);
+        return 0;
+    }
     const double norm = 0.5 * windowSum;
     double best = 0.0;
     int peak = 0;

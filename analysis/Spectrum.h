@@ -45,7 +45,9 @@ void buildWindow(int windowType, double* coefficients, int count);
 //   peakBin:    out, strongest bin of A (first of equal maxima, DC included;
 //               0 when no bin is above 0)
 //   magnitudes: out, N/2 + 1 doubles A[0 .. N/2], normalised so that a sine of
-//               amplitude a on a bin reads a: |X[k]| / (0.5 * sum of window)
+//               amplitude a on a bin reads a: |X[k]| / (0.5 * sum of window).
+//               A window whose sum is not above 0 (Hann, Blackman and flat top
+//               of 2 samples) gives all zeros and no line, not NaN.
 void fftMagnitude(const double* samples, const double* window, int count, int* peakBin,
                   double* magnitudes);
 
