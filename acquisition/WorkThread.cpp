@@ -88,6 +88,9 @@ void WorkThread::allocateChannelBuffers()
     freeChannelBuffers();
     for (double*& buffer : channelData)
         buffer = new double[std::size_t(recordLength_)]();
+    // No run is active here, so a stale stop request cannot end the next one.
+    stopRequested.store(false);
+    streamStop.exchange(false);
 }
 
 void WorkThread::freeChannelBuffers()
@@ -106,6 +109,9 @@ void WorkThread::setBlockRing(BlockRing* ring)
 void WorkThread::requestStop()
 {
     QMutexLocker lock(&mutex);
+    // A request while idle would otherwise end the next run at once.
+    if (!isRunning())
+        return;
     stopRequested.store(true);
     streamStop.exchange(true);
 }
@@ -126,8 +132,8 @@ void WorkThread::run()
 {
     qDebug().noquote() << QStringLiteral("子线程开始执行，线程ID：")
                        << quintptr(QThread::currentThreadId());
-    stopRequested.store(false);
-    streamStop.exchange(false);
+    // The stop flags are not cleared here: a stop requested between start()
+    // and this point must still end the run. They are cleared on the way out.
     readUnit = 0;
     std::fill(blockBuffer.begin(), blockBuffer.end(), 0u);
 
@@ -164,6 +170,8 @@ void WorkThread::run()
     {
         QMutexLocker lock(&mutex);
         freeChannelBuffers();
+        stopRequested.store(false);
+        streamStop.exchange(false);
     }
     qDebug().noquote() << QStringLiteral("子线程结束");
 }

@@ -72,13 +72,16 @@ public:
     void setParameters(int recordLength, int ddr4Address, int triggerMode, qint16 triggerLevel,
                        int triggerSlope, int triggerOffset);
     // Replaces the four frame buffers by fresh zeroed ones of recordLength
-    // doubles each (under mutex).
+    // doubles each (under mutex) and clears the stop flags for the next run.
     void allocateChannelBuffers();
     void setBlockRing(BlockRing* ring);
 
     // ---- Any thread --------------------------------------------------------
     // Sets both stop flags under mutex, so it waits for the frame in hand.
     // The caller then wait()s. Must not be called while holding dataMutex.
+    // Does nothing while the thread is not running. A stop that comes right
+    // after start(), before run() got going, still ends that run: run() leaves
+    // the flags alone on entry and clears them on its way out.
     void requestStop();
     // The replay file; safe while a replay runs (taken at the next record).
     void setLocalFilePath(const QString& path);

@@ -41,6 +41,9 @@ void Writer::startRecording(QThread::Priority priority)
 
 void Writer::requestStop()
 {
+    // A request while idle would otherwise end the next recording at once.
+    if (!isRunning())
+        return;
     writing.exchange(false);
 }
 
@@ -89,8 +92,8 @@ void Writer::run()
             std::lock_guard<std::mutex> lock(summaryMutex);
             summary = current;
         }
-        // A failed recording ends on its own; the flag then tells the truth.
-        writing.store(false);
+        // Re-arm for the next start (see requestStop).
+        writing.store(true);
     };
 
     if (!blockRing) {

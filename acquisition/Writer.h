@@ -17,10 +17,11 @@
 // ends with one log line naming its files, the blocks written and the blocks
 // the full ring dropped meanwhile.
 //
-// Start and stop: startRecording() raises `writing` and starts the thread;
-// requestStop() clears it; the caller then wait()s. Raising the flag before
-// the thread starts (rather than inside run()) means a stop that comes before
-// the thread got going is never overwritten, so wait() cannot hang on it.
+// Start and stop: startRecording() (or QThread::start) runs a recording;
+// requestStop() clears `writing`, and the caller then wait()s. `writing` is
+// raised at construction and again when a recording ends, not when run()
+// begins, so a stop that comes before the thread got going is never
+// overwritten and wait() cannot hang on it. A stop while idle is ignored.
 // Leftover blocks stay in the ring and open the next recording.
 #pragma once
 
@@ -53,7 +54,6 @@ public:
 
     void startRecording(QThread::Priority priority = QThread::TimeCriticalPriority);
     void requestStop();
-    bool isWriting() const { return writing.load(); }
 
     // Blocks written since construction (never reset).
     qint64 blocksWritten() const { return blocksWritten_.load(); }
