@@ -124,8 +124,9 @@ KELPCIE_API int32_t KelPcieFindDevs(SlomPXIDevInfo *devices, uint32_t *count);
  *               not supply is 0 (so text not starting with "PXI" opens
  *               0, 0, 0); each number is cut to its low 8 bits.
  *   reserved1, reserved2   ignored (pass 0).
- *   connection  out: low 32 bits of the board handle, never 0 on success.
- *               Written only when the board opened.
+ *   connection  out: low 32 bits of the handle the library holds after the
+ *               call (never 0 after success; 0 when no board is open).
+ *               Not written for an empty string or a null pointer.
  * Returns the driver's OpenDev result (0, or LOMPCIE_ERR_NODEVICE ...);
  * -1 for an empty string (nothing opened); KELPCIE_ERR_INVALID_ARGUMENT for
  * a null pointer. Does not block.
@@ -227,11 +228,14 @@ KELPCIE_API int32_t KelPcieFetchChannelBData(uint32_t connection, double *out, u
 
 /*
  * Power spectrum of the channel A record (fetched first with `count`
- * samples when the library holds none). With N the record's length and X
- * the DFT of record / N, out[k] = 10 log10(|X[k]|^2) + 10 - 63, after which
- * the halves are swapped so that DC lands at index N / 2. Bins above N / 2
- * hold the mirror of the lower bins (|X[N-k]| = |X[k]| for real data), as a
- * full transform gives. No window is applied.
+ * samples when the library holds none). With N the record's length (the
+ * count of its last successful fetch) and X the DFT of record / N,
+ * out[k] = 10 log10(|X[k]|^2 + 1e-20) + 10 - 63 (the 1e-20 keeps empty bins
+ * finite), after which the halves are swapped so that DC lands at index
+ * N / 2 (for odd N the last element stays). Bins above N / 2 hold the
+ * mirror of the lower bins (X[N-k] = conj X[k] for real data), as a full
+ * transform gives. No window is applied. The FFT calls run under the
+ * library's FFT lock, so the program's own FFTW work may run alongside.
  *   out    out: caller-owned; `count` gives its room and must be at least N.
  * Returns 0; KELPCIE_ERR_FAILED (no memory or FFT plan); the fetch codes
  * when a record had to be fetched; KELPCIE_ERR_INVALID_ARGUMENT (null out,
@@ -278,6 +282,8 @@ KELPCIE_API int32_t KelPcieCfgWindowType(uint32_t connection, uint32_t type);
  *                        (integer halves: i - (length-1)/2 for odd, i -
  *                        length/2 for even lengths)
  *   11 Kaiser            I0(b sqrt(1 - (2i/D - 1)^2)) / I0(b), b = |parameter|
+ *                        (up to 700; b = 0 is rectangular, 8.6 is close to
+ *                        Blackman-Harris)
  *   12 rectangular       1
  *   13 triangle          2i/D up to floor(D/2), 2 - 2i/D after
  *   14 Bartlett-Hann     0.62 - 0.48 |i/D - 0.5| + 0.38 cos(2 pi (i/D - 0.5))
@@ -286,8 +292,9 @@ KELPCIE_API int32_t KelPcieCfgWindowType(uint32_t connection, uint32_t type);
  *   parameter  in: shape of types 10 and 11; ignored otherwise.
  *   out        out: caller-owned, `length` doubles.
  * Returns 0; KELPCIE_ERR_FAILED when type > 14 (nothing written or stored);
- * KELPCIE_ERR_INVALID_ARGUMENT for a null out with length > 0 or a
- * non-finite parameter of types 10 and 11 (nothing written or stored).
+ * KELPCIE_ERR_INVALID_ARGUMENT for a null out with length > 0, a
+ * non-finite parameter of types 10 and 11 or |parameter| > 700 for type 11
+ * (nothing written or stored).
  */
 KELPCIE_API int32_t KelPcieGetWindowCoe(uint32_t connection, uint32_t type, uint32_t length,
                                         double parameter, double *out);
