@@ -45,7 +45,11 @@ public:
     {
         const std::int64_t h = head.load(std::memory_order_relaxed);  // own index
         const std::int64_t next = (h + 1) & mask;
-        if (next == tail.load(std::memory_order_acquire)) {  // consumer's index
+        // Look at the consumer's index only when the cached copy says full,
+        // so the two cores do not trade the index's cache line every block.
+        if (next == tailCache)
+            tailCache = tail.load(std::memory_order_acquire);  // consumer's index
+        if (next == tailCache) {
             // Only the producer writes the counter; relaxed is enough for a
             // statistic read by others.
             dropped.store(dropped.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
@@ -61,8 +65,11 @@ public:
     bool pop(void* block)
     {
         const std::int64_t t = tail.load(std::memory_order_relaxed);  // own index
-        if (t == head.load(std::memory_order_acquire))                 // producer's index
-            return false;
+        if (t == headCache) {
+            headCache = head.load(std::memory_order_acquire);  // producer's index
+            if (t == headCache)
+                return false;
+        }
         std::memcpy(block, slot(t), std::size_t(slotBytes));
         tail.store((t + 1) & mask, std::memory_order_release);  // give the slot back
         return true;
@@ -105,7 +112,11 @@ private:
 
     // Each index on a cache line of its own so that the two threads do not
     // invalidate each other's line on every block.
+    // The cached copies are plain: each is touched by its own side only.
     alignas(64) std::atomic<std::int64_t> head{0};     // next slot to fill; producer writes
+    std::int64_t tailCache = 0;                        // producer's last view of tail
+    std::atomic<std::uint64_t> dropped{0};             // producer writes
     alignas(64) std::atomic<std::int64_t> tail{0};     // next slot to drain; consumer writes
-    alignas(64) std::atomic<std::uint64_t> dropped{0}; // producer writes
+    std::int64_t headCache = 0;                        // consumer's last view of head
+    alignas(64) char padding[64 - sizeof(std::int64_t)] = {};
 };
