@@ -1,0 +1,217 @@
+// Command-line parsing of h452-analyze. See AnalyzeOptions.h.
+#include "AnalyzeOptions.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+
+namespace h452 {
+
+namespace {
+
+// Longest record the analyser takes: the sample-file reader's own limit
+// (16 Mi samples per channel).
+constexpr long long kMaxRecordLength = 1LL << 24;
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A whole decimal integer within [lo, hi]; no sign games, no trailing text.
+bool parseInteger(const std::string& text, long long lo, long long hi, long long& value)
+{
+    if (text.empty() || text.size() > 18)
+        return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    value = std::stoll(text);
+    return value >= lo && value <= hi;
+}
+
+bool parseChannels(const std::string& text, bool channels[4])
+{
+    for (int k = 0; k < 4; ++k)
+        channels[k] = false;
+    if (text.empty())
+        return false;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        long long k = 0;
+        if (!parseInteger(item, 0, 3, k))
+            return false;
+        channels[k] = true;
+        if (comma == std::string::npos)
+            return true;
+        from = comma + 1;
+    }
+}
+
+}  // namespace
+
+const char* analyzeUsage()
+{
+    return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
+           "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
+           "                    [--eye CH] [--format table|json|csv] FILE\n"
+           "\n"
+           "Measures a recorded sample file record by record, as the live window does.\n"
+           "  --record-length N   samples per channel and record (default 1000)\n"
+           "  --sample-rate RATE  S/s as a number or a rate text like 500MS/s (default 1GS/s)\n"
+           "  --window INDEX      FFT window 0..10 of the window list (default 0, rectangular)\n"
+           "  --channels LIST     channels to analyse, comma-separated (default 0,1,2,3)\n"
+           "  --records K         analyse K records, wrapping to the start of the file\n"
+           "                      (default: every record once, up to the end of the file)\n"
+           "  --constellation T   BPSK, QPSK, 8PSK, 16QAM, 64QAM or 0..4: add the demodulated\n"
+           "                      points to the JSON output\n"
+           "  --eye CH            add channel CH's eye traces to the JSON output\n"
+           "  --format F          table (default), json (one object per record and line) or\n"
+           "                      csv (figures, one line per record and channel)\n";
+}
+
+bool parseSampleRate(const std::string& text, double& sampleRateHz)
+{
+    if (text.empty())
+        return false;
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double plain = std::strtod(begin, &end);
+    if (end && *end == '\0' && errno == 0 && !std::isspace(static_cast<unsigned char>(text[0]))) {
+        if (!(std::isfinite(plain) && plain > 0.0))
+            return false;
+        sampleRateHz = plain;
+        return true;
+    }
+    static const std::regex rate(R"(\s*(\d+(?:\.\d+)?)\s*(GS/s|MS/s|kS/s|S/s)\s*)", std::regex::icase);
+    std::smatch m;
+    if (!std::regex_match(text, m, rate))
+        return false;
+    const std::string unit = lower(m[2].str());
+    const double scale = unit == "gs/s" ? 1e9 : unit == "ms/s" ? 1e6 : unit == "ks/s" ? 1e3 : 1.0;
+    const double value = std::strtod(m[1].str().c_str(), nullptr) * scale;
+    if (!(std::isfinite(value) && value > 0.0))
+        return false;
+    sampleRateHz = value;
+    return true;
+}
+
+bool parseConstellationType(const std::string& text, int& type)
+{
+    static const char* const kNames[5] = {"bpsk", "qpsk", "8psk", "16qam", "64qam"};
+    const std::string l = lower(text);
+    for (int k = 0; k < 5; ++k) {
+        if (l == kNames[k]) {
+            type = k;
+            return true;
+        }
+    }
+    long long index = 0;
+    if (!parseInteger(text, 0, 4, index))
+        return false;
+    type = static_cast<int>(index);
+    return true;
+}
+
+std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& o)
+{
+    o = AnalyzeOptions();
+    bool optionsEnded = false;
+    for (int a = 1; a < argc; ++a) {
+        std::string arg = argv[a] ? argv[a] : "";
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "-") {
+            if (!optionsEnded && arg.size() > 1 && arg[0] == '-' && arg != "-")
+                return "unknown option '" + arg + "'";
+            if (!o.file.empty())
+                return "more than one file given ('" + o.file + "' and '" + arg + "')";
+            if (arg.empty())
+                return "empty file name";
+            o.file = arg;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help") {
+            o.help = true;
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        const std::size_t eq = arg.find('=');
+        if (eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        static const char* const kKnown[] = {"--record-length", "--sample-rate", "--window", "--channels",
+                                             "--records", "--constellation", "--eye", "--format"};
+        bool known = false;
+        for (const char* k : kKnown)
+            known = known || name == k;
+        if (!known)
+            return "unknown option '" + name + "'";
+        if (!hasValue) {
+            if (a + 1 >= argc || !argv[a + 1])
+                return "option " + name + " needs a value";
+            value = argv[++a];
+        }
+        long long v = 0;
+        if (name == "--record-length") {
+            if (!parseInteger(value, 1, kMaxRecordLength, v))
+                return "--record-length must be a whole number from 1 to " + std::to_string(kMaxRecordLength)
+                    + ", not '" + value + "'";
+            o.recordLength = static_cast<int>(v);
+        } else if (name == "--sample-rate") {
+            if (!parseSampleRate(value, o.sampleRateHz))
+                return "--sample-rate must be a positive number in S/s or a rate such as 500MS/s, not '" + value
+                    + "'";
+        } else if (name == "--window") {
+            if (!parseInteger(value, 0, 10, v))
+                return "--window must be an index from 0 to 10, not '" + value + "'";
+            o.windowType = static_cast<int>(v);
+        } else if (name == "--channels") {
+            if (!parseChannels(value, o.channels))
+                return "--channels must be a comma-separated list of 0 to 3, not '" + value + "'";
+        } else if (name == "--records") {
+            if (!parseInteger(value, 1, 999999999999999999LL, v))
+                return "--records must be a whole number of at least 1, not '" + value + "'";
+            o.records = v;
+        } else if (name == "--constellation") {
+            if (!parseConstellationType(value, o.constellationType))
+                return "--constellation must be BPSK, QPSK, 8PSK, 16QAM, 64QAM or 0 to 4, not '" + value + "'";
+        } else if (name == "--eye") {
+            if (!parseInteger(value, 0, 3, v))
+                return "--eye must be a channel from 0 to 3, not '" + value + "'";
+            o.eyeChannel = static_cast<int>(v);
+        } else if (name == "--format") {
+            const std::string f = lower(value);
+            if (f == "table")
+                o.format = ReportFormat::Table;
+            else if (f == "json")
+                o.format = ReportFormat::Json;
+            else if (f == "csv")
+                o.format = ReportFormat::Csv;
+            else
+                return "--format must be table, json or csv, not '" + value + "'";
+        }
+    }
+    if (o.help)
+        return {};
+    if (o.file.empty())
+        return "no sample file given";
+    if (o.eyeChannel >= 0 && !o.channels[o.eyeChannel])
+        return "--eye " + std::to_string(o.eyeChannel) + " is not one of the analysed channels";
+    return {};
+}
+
+}  // namespace h452

@@ -1,0 +1,39 @@
+// Command line of h452-analyze, the offline analyser of recorded sample files:
+// parsing and validation, kept apart from main() so the tests can drive it.
+#pragma once
+
+#include <string>
+
+namespace h452 {
+
+enum class ReportFormat { Table, Json, Csv };
+
+struct AnalyzeOptions {
+    int recordLength = 1000;      // samples per channel and record
+    double sampleRateHz = 1e9;    // fs in S/s
+    int windowType = 0;           // FFT-window list index 0 .. 10
+    bool channels[4] = {true, true, true, true};
+    long long records = -1;       // -1: every record once, up to the end of the file
+    int constellationType = -1;   // -1: no constellation output, else 0 .. 4
+    int eyeChannel = -1;          // -1: no eye output, else 0 .. 3
+    ReportFormat format = ReportFormat::Table;
+    std::string file;
+    bool help = false;
+};
+
+// Usage text printed by --help.
+const char* analyzeUsage();
+
+// Parses argv[1 .. argc-1] into options (defaults as above). Returns an empty
+// string on success, else a one-line message naming the bad argument.
+std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOptions& options);
+
+// A sample rate: a plain number in S/s ("1e9", "250000000") or a rate text
+// such as "500MS/s", "62.5 MS/s", "125.000KS/s", "1GS/s" (unit in any letter
+// case). Must be finite and above 0. Returns false for anything else.
+bool parseSampleRate(const std::string& text, double& sampleRateHz);
+
+// BPSK, QPSK, 8PSK, 16QAM, 64QAM (any letter case) or the index 0 .. 4.
+bool parseConstellationType(const std::string& text, int& type);
+
+}  // namespace h452
