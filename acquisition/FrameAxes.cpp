@@ -67,11 +67,26 @@ PointBounds PointBounds::of(const QVector<QPointF>& points)
     return b;
 }
 
+PointBounds PointBounds::of(const double* x, const double* y, int count, double xDivisor)
+{
+    PointBounds b;
+    if (!x || !y)
+        return b;
+    for (int i = 0; i < count; ++i)
+        b.include(QPointF(x[i] / xDivisor, y[i]));
+    return b;
+}
+
 void SeriesBoundsStore::set(SeriesKind kind, int channel, const QVector<QPointF>& points)
+{
+    set(kind, channel, PointBounds::of(points));
+}
+
+void SeriesBoundsStore::set(SeriesKind kind, int channel, const PointBounds& bounds)
 {
     if (channel < 0 || channel >= kChannelCount)
         return;
-    bounds_[int(kind)][channel] = PointBounds::of(points);
+    bounds_[int(kind)][channel] = bounds;
 }
 
 const PointBounds& SeriesBoundsStore::get(SeriesKind kind, int channel) const

@@ -62,12 +62,16 @@ struct PointBounds {
     void include(const QPointF& p);
     void include(const PointBounds& other);
     static PointBounds of(const QVector<QPointF>& points);
+    // Over (x[i] / xDivisor, y[i]) for i < count; the same division as the
+    // list builder's, so a fitted range holds its extreme points exactly.
+    static PointBounds of(const double* x, const double* y, int count, double xDivisor);
 };
 
 class SeriesBoundsStore {
 public:
     // Records the bounds of the list just delivered for a series.
     void set(SeriesKind kind, int channel, const QVector<QPointF>& points);
+    void set(SeriesKind kind, int channel, const PointBounds& bounds);
     const PointBounds& get(SeriesKind kind, int channel) const;
     // The series of a channel were cleared.
     void clearChannel(int channel);

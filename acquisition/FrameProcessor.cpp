@@ -58,7 +58,10 @@ void FrameProcessor::addSeries(FrameUpdate& update, SeriesKind kind, const doubl
             update.at(SeriesKind::Overview, channel) = {true, std::move(all_)};
             all_ = QVector<QPointF>();
         }
-        bounds_.set(kind, channel, shown_);
+        if (kind == SeriesKind::Spectrum || kind == SeriesKind::FreqRsp)
+            bounds_.set(kind, channel, PointBounds::of(x, y, count, 1e6));
+        else
+            bounds_.set(kind, channel, shown_);
         update.at(kind, channel) = {true, std::move(shown_)};
         shown_ = QVector<QPointF>();
     } catch (const std::exception&) {

@@ -15,10 +15,15 @@
 // min/max thinning (FrameSeries.h). A series is only replaced while its
 // channel is enabled.
 //
-// The fit reads the bounds of the lists delivered for each series (which is
-// what the series show once the GUI has applied them) and writes its x ranges
+// The fit reads bounds kept per series from the lists each frame delivered,
+// so it needs neither the series nor the GUI thread, and writes its x ranges
 // into the axis-range snapshot at once, so the next frame filters against
-// them even before the GUI has set the axes.
+// them even before the GUI has set the axes. For the time chart the bounds
+// are those of the unthinned overview list. For the spectrum and the
+// frequency response they cover every point of the frame, also those outside
+// the current x range: a fit has to be able to widen a narrowed axis, or a
+// frequency response that lies outside the start range (180 to 220 MHz)
+// could never be brought into view.
 //
 // Threading: process() runs under the window's dataMutex, on the acquisition
 // thread (live frames) or the GUI thread (single acquisition). The caller

@@ -179,7 +179,7 @@ TEST(AxisFit, UsesShownPanelsEnabledChannelsAndFinitePoints)
     store.set(SeriesKind::Overview, 0, {QPointF(0, -300), QPointF(999, 400)});
     store.set(SeriesKind::Overview, 1, {QPointF(0, -900), QPointF(1999, 50)});
     store.set(SeriesKind::Spectrum, 0, {QPointF(0, -120), QPointF(nan, 0), QPointF(499, -40)});
-    store.set(SeriesKind::FreqRsp, 0, {});
+    store.set(SeriesKind::FreqRsp, 0, QVector<QPointF>{});
 
     bool panels[kPanelCount] = {true, false, true, true, false, false};
     bool enabled[kChannelCount] = {true, false, false, false};

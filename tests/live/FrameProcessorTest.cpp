@@ -173,3 +173,24 @@ TEST(FrameProcessor, EyePersistenceSurvivesMergedHandOffs)
             ASSERT_EQ(series[i].y(), model.y[std::size_t(i)]) << i;
     }
 }
+
+// The frequency response starts on 180 to 220 MHz; a tone at 100 MHz lies
+// outside. A fit must still find it (it looks at every delivered point, not
+// only the visible ones), and the next frame then shows it.
+TEST(FrameProcessorFit, FitBringsPointsOutsideTheRangeIntoView)
+{
+    Rig rig;
+    rig.settings.panelVisible[int(Panel::FrequencyRsp)] = true;
+    rig.fitPending = true;
+    FrameUpdate u = rig.run(tone(1000, 100e6, 8000));
+    ASSERT_TRUE(u.at(SeriesKind::FreqRsp, 0).replace);
+    EXPECT_TRUE(u.at(SeriesKind::FreqRsp, 0).points.isEmpty());
+    ASSERT_TRUE(u.fit[int(FitChart::FreqRsp)].valid);
+    // 1e-9 MHz: bin frequencies come from (j / N - 0.5) * fs, a few nHz off.
+    EXPECT_NEAR(u.fit[int(FitChart::FreqRsp)].xMin, 100.0, 1e-9);
+    EXPECT_EQ(u.fit[int(FitChart::FreqRsp)].xMax, u.fit[int(FitChart::FreqRsp)].xMin);
+
+    u = rig.run(tone(1000, 100e6, 8000));
+    ASSERT_EQ(u.at(SeriesKind::FreqRsp, 0).points.size(), 1);
+    EXPECT_NEAR(u.at(SeriesKind::FreqRsp, 0).points[0].x(), 100.0, 1e-9);
+}
