@@ -323,3 +323,45 @@ TEST_F(Fetch, EdgeTriggerAlignsTheRecordOnTheCrossing)
     EXPECT_GT(r.ch[0][7], -3000.0);
     EXPECT_LE(r.ch[0][8], -3000.0);
 }
+
+TEST_F(Fetch, CarriersAndPulsesHaveTheirShape)
+{
+    // A carrier at a quarter of the rate samples as A i, -A q, -A i, A q,
+    // so each symbol's constellation point can be read back directly.
+    configure({{"LOMPCIE_CH0", "qpsk:carrier=250e6,symrate=1e6,amp=10000"},
+               {"LOMPCIE_CH1", "16qam:carrier=250e6,symrate=1e6,amp=9000"},
+               {"LOMPCIE_CH2", "pulse:freq=1e6,duty=0.25,amp=5000"}});
+    const uint32_t c = openBoard();
+    Record r(4000);
+    ASSERT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_FREE), 0);
+    const double levels16[] = {-3, -1, 1, 3};
+    for (size_t i = 0; i + 1 < 4000; i += 4) {
+        // QPSK: points on the diagonals at the full amplitude (codes round
+        // to integers: 1 code of tolerance).
+        EXPECT_NEAR(std::fabs(r.ch[0][i]), 10000 / std::sqrt(2.0), 1.0);
+        EXPECT_NEAR(std::fabs(r.ch[0][i + 1]), 10000 / std::sqrt(2.0), 1.0);
+        // 16QAM: both coordinates on the levels -3, -1, 1, 3 scaled so the
+        // corner points reach the amplitude.
+        for (double v : {r.ch[1][i], -r.ch[1][i + 1]}) {
+            double best = 1e9;
+            for (double l : levels16)
+                best = std::min(best, std::fabs(v - l * 9000 / (3 * std::sqrt(2.0))));
+            EXPECT_LT(best, 1.0);
+        }
+    }
+    int high = 0;
+    for (double v : r.ch[2]) {
+        EXPECT_TRUE(v == 0.0 || v == 5000.0);
+        high += v == 5000.0;
+    }
+    EXPECT_EQ(high, 1000); // 4 whole periods of 1000 samples, a quarter high
+}
+
+TEST_F(Fetch, EdgeThatNeverComesTimesOut)
+{
+    configure({{"LOMPCIE_CH0", "tone:freq=1e6,amp=1000"}, {"KELPCIE_POLL_SLEEP_US", "0"}});
+    const uint32_t c = openBoard();
+    Record r(64);
+    EXPECT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_EDGE, 0, 2000, 1), KELPCIE_ERR_CAPTURE_TIMEOUT);
+    EXPECT_TRUE(r.untouched());
+}
