@@ -16,6 +16,7 @@
 #include <QBrush>
 #include <QChart>
 #include <QColor>
+#include <QFont>
 #include <QHeaderView>
 #include <QLegend>
 #include <QLineSeries>
@@ -71,6 +72,11 @@ QValueAxis* makeAxis(QObject* parent, const AxisSetup& setup, const QString& tit
         axis->setTitleText(title);
     if (labelFormat)
         axis->setLabelFormat(QString::fromLatin1(labelFormat));
+    // 21 ticks across a panel leave about 40 px per label: a small font
+    // keeps "1000.0" whole instead of elided.
+    QFont labelsFont = axis->labelsFont();
+    labelsFont.setPointSize(7);
+    axis->setLabelsFont(labelsFont);
     axis->setTitleBrush(QBrush(QColor(118, 122, 125)));
     axis->setLabelsBrush(QBrush(kLabelText));
     axis->setGridLineColor(kGrid);
