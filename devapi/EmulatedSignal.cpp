@@ -5,7 +5,9 @@
 // advances, noise and symbols are fresh.
 #include "EmulatedSignal.h"
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -30,14 +32,15 @@ double uniform(uint64_t h)
     return (static_cast<double>(h >> 11) + 0.5) * (1.0 / 9007199254740992.0);
 }
 
-// Standard normal value for one sample (Box-Muller on two hashed uniforms).
-double gaussian(uint64_t seed, int channel, int64_t n)
+// Two standard normal values for one pair of samples (Box-Muller on two
+// hashed uniforms).
+void gaussianPair(uint64_t seed, int channel, int64_t pair, double out[2])
 {
-    const uint64_t h = mix(seed * 0x100000001B3ull + static_cast<uint64_t>(channel) * 0x51ED27ull
-                           + static_cast<uint64_t>(n));
-    const double u1 = uniform(h);
-    const double u2 = uniform(mix(h));
-    return std::sqrt(-2.0 * std::log(u1)) * std::cos(kTwoPi * u2);
+    const uint64_t h = mix(mix(seed * 4 + static_cast<uint64_t>(channel)) + static_cast<uint64_t>(pair));
+    const double r = std::sqrt(-2.0 * std::log(uniform(h)));
+    const double a = kTwoPi * uniform(mix(h));
+    out[0] = r * std::cos(a);
+    out[1] = r * std::sin(a);
 }
 
 // Fractional part of cycles = f * n / fs, kept exact for large n by working
@@ -191,14 +194,42 @@ void synthesise(const SignalConfig &config, int channel, uint64_t seed, int64_t 
     const double nyquist = sampleRateHz / 2;
     const bool passes = !lowPass || config.freqHz < nyquist;
     const double phase0 = config.phaseDeg / 360.0;
-    const long double c0 = cyclesAt(config.freqHz, sampleRateHz, firstSample);
     const double step = config.freqHz / sampleRateHz;
     const double symbolsPerSample = config.symbolRateHz / sampleRateHz;
+    const double dt = 1.0 / sampleRateHz;
+    const double span = config.sweepToHz - config.sweepFromHz;
+    const uint64_t symbolKey = seed ^ (0xC0FFEEull + static_cast<uint64_t>(channel) * 0x9E37ull);
+    double harmonicAmp[10] = {};
+    for (int h = 2; h <= 9; ++h)
+        if (config.harmonicDbc[h] < 0.0 && !(lowPass && config.freqHz * h >= nyquist))
+            harmonicAmp[h] = config.amplitude * std::pow(10.0, config.harmonicDbc[h] / 20.0);
+
+    // Phases are stepped in double from anchors computed exactly (long
+    // double) at every multiple of kAnchor samples, so a sample's value
+    // depends on its index alone, not on where a read started.
+    constexpr int64_t kAnchor = 4096;
+    int64_t anchor = INT64_MIN;
+    double cycAnchor = 0.0, tauAnchor = 0.0;
+    int64_t pairIndex = INT64_MIN;
+    double pairValues[2] = {0.0, 0.0};
+    int64_t symbolIndex = INT64_MIN;
+    double symI = 0.0, symQ = 0.0;
     for (int k = 0; k < count; ++k) {
         const int64_t n = firstSample + k;
-        // Cycles of the fundamental at this sample, reduced to [0, 1) first
-        // so that the harmonics stay exact too.
-        double cyc = static_cast<double>(c0) + step * k;
+        const int64_t base = n - (((n % kAnchor) + kAnchor) % kAnchor);
+        if (base != anchor) {
+            anchor = base;
+            cycAnchor = static_cast<double>(cyclesAt(config.freqHz, sampleRateHz, base));
+            const long double t = static_cast<long double>(base) / sampleRateHz;
+            long double tau = std::fmod(t, static_cast<long double>(config.sweepPeriodS));
+            if (tau < 0)
+                tau += config.sweepPeriodS;
+            tauAnchor = static_cast<double>(tau);
+        }
+        const double offsetSamples = static_cast<double>(n - base);
+        // Cycles of the fundamental, reduced to [0, 1) so that the
+        // harmonics stay exact too.
+        double cyc = cycAnchor + step * offsetSamples;
         cyc -= std::floor(cyc);
         double v = config.offset;
         switch (config.kind) {
@@ -207,18 +238,15 @@ void synthesise(const SignalConfig &config, int channel, uint64_t seed, int64_t 
         case SignalKind::Tone:
             if (passes)
                 v += config.amplitude * std::sin(kTwoPi * (cyc + phase0));
-            for (int h = 2; h <= 9; ++h) {
-                if (config.harmonicDbc[h] >= 0.0 || (lowPass && config.freqHz * h >= nyquist))
-                    continue;
-                const double a = config.amplitude * std::pow(10.0, config.harmonicDbc[h] / 20.0);
-                v += a * std::sin(kTwoPi * h * (cyc + phase0));
-            }
+            for (int h = 2; h <= 9; ++h)
+                if (harmonicAmp[h] != 0.0)
+                    v += harmonicAmp[h] * std::sin(kTwoPi * h * (cyc + phase0));
             break;
         case SignalKind::Sweep: {
-            // Linear sweep from->to over each period, restarting each period.
-            const long double t = static_cast<long double>(n) / sampleRateHz;
-            const double tau = static_cast<double>(std::fmod(t, (long double)config.sweepPeriodS));
-            const double span = config.sweepToHz - config.sweepFromHz;
+            // Linear sweep from -> to over each period, restarting each period.
+            double tau = tauAnchor + offsetSamples * dt;
+            if (tau >= config.sweepPeriodS)
+                tau = std::fmod(tau, config.sweepPeriodS);
             const double f = config.sweepFromHz + span * tau / config.sweepPeriodS;
             if (!lowPass || f < nyquist) {
                 double sc = config.sweepFromHz * tau + span * tau * tau / (2 * config.sweepPeriodS);
@@ -234,17 +262,25 @@ void synthesise(const SignalConfig &config, int channel, uint64_t seed, int64_t 
         default: {
             if (!passes)
                 break;
-            const long double symbol = static_cast<long double>(n) * symbolsPerSample;
-            const uint64_t m = static_cast<uint64_t>(static_cast<int64_t>(std::floor(symbol)));
-            double i = 0.0, q = 0.0;
-            constellation(config.kind, mix(seed ^ (0xC0FFEEull + static_cast<uint64_t>(channel) * 0x9E37ull) ^ mix(m)), i, q);
+            const int64_t m = static_cast<int64_t>(std::floor(static_cast<double>(n) * symbolsPerSample));
+            if (m != symbolIndex) {
+                symbolIndex = m;
+                constellation(config.kind, mix(symbolKey ^ mix(static_cast<uint64_t>(m))), symI, symQ);
+            }
             const double a = kTwoPi * (cyc + phase0);
-            v += config.amplitude * (i * std::cos(a) - q * std::sin(a));
+            v += config.amplitude * (symI * std::cos(a) - symQ * std::sin(a));
             break;
         }
         }
-        if (config.noiseRms > 0.0)
-            v += config.noiseRms * gaussian(seed, channel, n);
+        if (config.noiseRms > 0.0) {
+            // Box-Muller gives two independent normals per pair of samples.
+            const int64_t pair = n >= 0 ? n / 2 : (n - 1) / 2;
+            if (pair != pairIndex) {
+                pairIndex = pair;
+                gaussianPair(seed, channel, pair, pairValues);
+            }
+            v += config.noiseRms * pairValues[n - 2 * pair];
+        }
         v = std::nearbyint(v);
         if (v > 32767.0)
             v = 32767.0;

@@ -112,7 +112,7 @@ struct Config {
     double triggerDelayS = 0.001;
     bool triggerUnitForced = false;
     uint32_t triggerUnit = 0;
-    double streamUnitsPerS = 1e6;
+    double streamUnitsPerS = 250000;
     bool daAccept = true;
     std::string tracePath;
 };
@@ -805,9 +805,10 @@ LOMPCIE_API int32_t WriteDMA(LomPcieHandle handle, const uint32_t *buffer, uint6
         }
     }
     if (!e.config.tracePath.empty()) {
-        const std::string payload = result == 0 ? hex(bytes, length) : std::string();
-        e.trace("DW %llu %llu %d %s", static_cast<unsigned long long>(address),
-                static_cast<unsigned long long>(length), result, payload.c_str());
+        // The payload as the caller passed it, also when the board refused it.
+        const std::string payload = bytes && length <= (64ull << 20) ? hex(bytes, length) : std::string();
+        e.trace("DW %llu %llu %d%s%s", static_cast<unsigned long long>(address),
+                static_cast<unsigned long long>(length), result, payload.empty() ? "" : " ", payload.c_str());
     }
     return result;
 }

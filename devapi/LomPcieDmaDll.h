@@ -48,7 +48,8 @@
  *                             register 868 reports (default: the unit the
  *                             free-running write position has reached).
  *   LOMPCIE_STREAM_RATE=r     continuous capture write pointer speed in
- *                             units per second (default 1000000, 64 MB/s);
+ *                             units per second (default 250000, 16 MB/s,
+ *                             a pace the analog synthesis keeps up with);
  *                             0 stalls it.
  *   LOMPCIE_DA_ACCEPT=0       register 1308 never reports a DA download as
  *                             accepted (default 1: it does).

@@ -273,6 +273,12 @@ TEST_F(Fetch, FreeRunCapturesShowTheSignalMovingOn)
     Record again(4000);
     ASSERT_EQ(again.fetch(c, 0, 7), 0);
     EXPECT_EQ(again.ch, b.ch);
+    // ... also when the read starts elsewhere: a sample depends on its
+    // position alone (units 63 on, read without the units before them).
+    Record shifted(4000 - 63 * 8);
+    ASSERT_EQ(shifted.fetch(c, 63, 7), 0);
+    for (int ch = 0; ch < 4; ++ch)
+        EXPECT_TRUE(std::equal(shifted.ch[ch].begin(), shifted.ch[ch].end(), b.ch[ch].begin() + 63 * 8)) << ch;
     // A noiseless 10 MHz tone at 1 GS/s repeats every 100 samples (to the
     // rounding of the codes) and peaks at its amplitude.
     double peak = 0;
