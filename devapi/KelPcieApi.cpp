@@ -576,17 +576,16 @@ KELPCIE_API int32_t KelPcieSwitchModeDA(uint32_t, int32_t mode, double freqA, do
         return KELPCIE_ERR_DA_RANGE;
     const auto freqWord = [](double f) { return static_cast<uint32_t>(std::trunc(65536.0 * f / 6000.0)); };
     const auto phaseWord = [](double p) { return static_cast<uint32_t>(std::trunc(65536.0 * p / 360.0)); };
-    std::vector<uint32_t> words;
-    if (mode == 0)
-        words = {0x090003, 0x0C27F2, 0x320400, 0x278888, 0x090003, 0x200000 + freqWord(freqA),
-                 0x090001, 0x1C0000, 0x090002, 0x1C4000};
-    else
-        words = {0x090003, 0x0C2732, 0x3287A0, 0x278888, 0x090001, 0x200000 + freqWord(freqA),
-                 0x090001, 0x1C0000 + phaseWord(phaseADeg), 0x090002, 0x200000 + freqWord(freqB),
-                 0x090002, 0x1C0000 + phaseWord(phaseBDeg)};
+    const uint32_t mode0[] = {0x090003, 0x0C27F2, 0x320400, 0x278888, 0x090003, 0x200000 + freqWord(freqA),
+                              0x090001, 0x1C0000, 0x090002, 0x1C4000};
+    const uint32_t mode2[] = {0x090003, 0x0C2732, 0x3287A0, 0x278888, 0x090001, 0x200000 + freqWord(freqA),
+                              0x090001, 0x1C0000 + phaseWord(phaseADeg), 0x090002, 0x200000 + freqWord(freqB),
+                              0x090002, 0x1C0000 + phaseWord(phaseBDeg)};
+    const uint32_t *words = mode == 0 ? mode0 : mode2;
+    const size_t count = mode == 0 ? sizeof mode0 / sizeof mode0[0] : sizeof mode2 / sizeof mode2[0];
     int32_t r = 0;
-    for (uint32_t w : words) {
-        r = writeReg(116, w);
+    for (size_t i = 0; i < count; ++i) {
+        r = writeReg(116, words[i]);
         pollSleep();
     }
     return r;

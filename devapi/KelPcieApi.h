@@ -178,11 +178,15 @@ KELPCIE_API int32_t KelPcieWriteDMA(uint32_t connection, const uint32_t *buffer,
  *                  transfers anyway); 1 edge trigger; 3 external trigger
  *                  (both wait up to 60 000 polls, about 60 s); 2 continuous
  *                  read: follows the board's write pointer and returns the
- *                  next `recordLength` samples after the previous continuous
- *                  read (consecutive reads form the board's stream without
- *                  repeats; modes 0, 1 and 3 restart it at unit 0); it busy
- *                  polls register 884 until the record is written; any
- *                  other value reads from ddr4Address without arming.
+ *                  units after those of the previous continuous read, so
+ *                  consecutive reads form the board's stream without
+ *                  repeats (with lengths that are not a multiple of 8 the
+ *                  unused samples of the half-used last unit are skipped);
+ *                  modes 0, 1 and 3 restart it at unit 0. It busy polls
+ *                  register 884 until the record's last unit is written
+ *                  (a record across the ring end also waits for the
+ *                  pointer to wrap); any other value reads from
+ *                  ddr4Address without arming.
  *   triggerOffset  in: samples from the trigger to the record start (modes
  *                  1 and 3); the start unit is floor(offset / 8) + trigger
  *                  unit, with the offset divided as C does (toward zero).

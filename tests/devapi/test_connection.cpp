@@ -3,6 +3,7 @@
 #include "DevapiFixture.h"
 
 #include <cstring>
+#include <dlfcn.h>
 
 using Connection = DevapiTest;
 using Strings = std::vector<std::string>;
@@ -140,4 +141,21 @@ TEST_F(Connection, HandlesFromBeforeAnEmulatorResetAreRefused)
     const uint32_t c = openBoard();
     LomPcieResetEmulator();
     EXPECT_EQ(KelPcieWriteData(c, 4, 1), LOMPCIE_ERR_HANDLE);
+}
+
+TEST(Exports, AllTwentySixAreVisibleUnderTheirPlainNames)
+{
+    const char *names[] = {"KelPcieFindDevs", "KelPcieInit", "KelPcieInitWithOptions", "KelPcieClose",
+                           "getDevHandle", "KelPcieWriteData", "KelPcieReadData", "KelPcieReadDMA",
+                           "KelPcieWriteDMA", "KelPcieFetchData", "KelPcieCommit", "KelPcieFetchChannelAData",
+                           "KelPcieFetchChannelBData", "KelPcieFetchChannelASpectrumData",
+                           "KelPcieFetchChannelBSpectrumData", "KelPcieFetchSpectrumData", "KelPcieCfgWindowType",
+                           "KelPcieGetWindowCoe", "KelPcieInitADDAC", "KelPcieInitDUC", "KelPcieSwitchMode",
+                           "KelPcieSwitchModeDA", "KelPcieCfgDataRate", "KelPcieConfigureData",
+                           "KelPcieConfigureChanleAData", "KelPcieConfigureChanleBData"};
+    EXPECT_EQ(sizeof names / sizeof names[0], 26u);
+    for (const char *name : names)
+        EXPECT_NE(dlsym(RTLD_DEFAULT, name), nullptr) << name;
+    // Internals stay hidden.
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "_ZN7kelpcie5stateEv"), nullptr);
 }
