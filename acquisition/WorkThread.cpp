@@ -6,7 +6,6 @@
 #include "KelPcieApi.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 #include <QRandomGenerator64>
 #include <QtEndian>
 
@@ -68,12 +67,16 @@ WorkThread::~WorkThread()
         requestStop();
         wait();
     }
+    std::lock_guard<std::mutex> lock(mutex);
     freeChannelBuffers();
 }
 
 void WorkThread::setParameters(int recordLength, int ddr4Address, int triggerMode,
                                qint16 triggerLevel, int triggerSlope, int triggerOffset)
 {
+    // Not needed while the thread is idle, but it orders these writes after
+    // the previous run's last reads for every observer, ThreadSanitizer too.
+    std::lock_guard<std::mutex> lock(mutex);
     recordLength_ = std::clamp(recordLength, 0, samplefile::kMaxRecordLength);
     this->ddr4Address = ddr4Address;
     triggerMode_ = triggerMode;
@@ -84,7 +87,7 @@ void WorkThread::setParameters(int recordLength, int ddr4Address, int triggerMod
 
 void WorkThread::allocateChannelBuffers()
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     freeChannelBuffers();
     for (double*& buffer : channelData)
         buffer = new double[std::size_t(recordLength_)]();
@@ -108,7 +111,7 @@ void WorkThread::setBlockRing(BlockRing* ring)
 
 void WorkThread::requestStop()
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     // A request while idle would otherwise end the next run at once.
     if (!isRunning())
         return;
@@ -140,7 +143,7 @@ void WorkThread::run()
     {
         // Run control normally hands over fresh buffers; a start without them
         // gets its own rather than a null dereference.
-        QMutexLocker lock(&mutex);
+        std::unique_lock<std::mutex> lock(mutex);
         if (!channelData[0] || !channelData[1] || !channelData[2] || !channelData[3]) {
             freeChannelBuffers();
             for (double*& buffer : channelData)
@@ -168,7 +171,7 @@ void WorkThread::run()
     }
 
     {
-        QMutexLocker lock(&mutex);
+        std::unique_lock<std::mutex> lock(mutex);
         freeChannelBuffers();
         stopRequested.store(false);
         streamStop.exchange(false);
@@ -180,7 +183,7 @@ void WorkThread::fetchPass()
 {
     const bool board = deviceHandle != 0;
     {
-        QMutexLocker lock(&mutex);
+        std::unique_lock<std::mutex> lock(mutex);
         if (board) {
             const int status = KelPcieFetchData(deviceHandle, channelData[0], channelData[1],
                                                 channelData[2], channelData[3], recordLength_,

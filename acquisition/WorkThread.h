@@ -24,7 +24,6 @@
 
 #include "SampleFile.h"
 
-#include <QMutex>
 #include <QString>
 #include <QThread>
 
@@ -94,8 +93,11 @@ public:
     // process-wide generator). Set while not running.
     void setNoiseSource(QRandomGenerator* source) { noiseSource = source; }
 
-    // Guards the frame buffers and the stop request (see above).
-    QMutex mutex;
+    // Guards the frame buffers and the stop request (see above). A std::mutex
+    // rather than a QMutex so that ThreadSanitizer sees the hand-over of the
+    // buffers, including the last one when run() ends (QThread::wait itself
+    // is invisible to it).
+    std::mutex mutex;
 
 signals:
     void sigSendData(double* dDataCh0, double* dDataCh1, double* dDataCh2, double* dDataCh3);

@@ -29,6 +29,10 @@ Writer::~Writer()
         requestStop();
         wait();
     }
+    // run() takes this lock last; taking it here orders everything it did
+    // before the members go, in a way ThreadSanitizer can see (it cannot see
+    // QThread::wait).
+    std::lock_guard<std::mutex> lock(summaryMutex);
 }
 
 void Writer::startRecording(QThread::Priority priority)
