@@ -58,20 +58,19 @@ bool AnalysisState::computeSpectrum(const double* samples, int count, int channe
 
 namespace {
 
+// The large vectors (magnitudes, levels, constellation) are not cleared here:
+// resizing a cleared vector would zero it again every frame. Those of steps
+// that did not run are emptied by dropUnusedVectors() after the channel.
 void resetChannelResult(ChannelFrameResult& r)
 {
     r.processed = false;
     r.peakBin = 0;
     r.lineUsable = false;
-    r.magnitudes.clear();
-    r.levelDbfs.clear();
     r.freqRspUpdated = false;
     r.freqRspFrequencyHz.clear();
     r.freqRspLevelDb.clear();
     r.constellationUpdated = false;
     r.constellationStart = 0;
-    r.constellationI.clear();
-    r.constellationQ.clear();
     r.eyeUpdated = false;
     r.eyeStart = 0;
     r.eyeX.clear();
@@ -79,6 +78,83 @@ void resetChannelResult(ChannelFrameResult& r)
     r.eyeDelta.trimFront = 0;
     r.eyeDelta.x.clear();
     r.eyeDelta.y.clear();
+}
+
+void dropUnusedVectors(ChannelFrameResult& r, bool levelsFilled)
+{
+    if (!r.processed)
+        r.magnitudes.clear();
+    if (!levelsFilled)
+        r.levelDbfs.clear();
+    if (!r.constellationUpdated) {
+        r.constellationI.clear();
+        r.constellationQ.clear();
+    }
+}
+
+// One channel of a frame, in the order the window runs the steps.
+void analyzeChannel(AnalysisState& state, const FrameInput& input, int k, bool enabled, FrameResult& result,
+                    ChannelFrameResult& r)
+{
+    if (!enabled)
+        return;
+    const double* x = input.samples[k];
+    const int n = input.sampleCount;
+    const int half = n / 2;
+    const double fs = input.sampleRateHz;
+    r.processed = true;
+
+    // Spectrum and the six spectral figures (kept plan and window).
+    state.windowHalfWidth = windowHalfWidthFor(state.windowType);
+    r.magnitudes.resize(static_cast<std::size_t>(half) + 1);
+    const int peak = state.spectrum.magnitude(x, n, state.windowType, r.magnitudes.data());
+    r.peakBin = peak;
+    if (peak != 0)
+        computeSpectrumFigures(r.magnitudes.data(), n, peak, state.windowHalfWidth, state.channelStats[k]);
+
+    if (input.frequencyPanel) {
+        r.levelDbfs.resize(static_cast<std::size_t>(half));
+        magnitudesToLevels(r.magnitudes.data(), half, r.levelDbfs.data());
+    }
+
+    // The line: usable for the table, and present for the other views.
+    const bool line = peak >= 1 && peak < half;
+    const double levelAtPeak = levelDbfs(r.magnitudes[peak]);
+    const double lineHz = line ? result.binFrequencyHz[peak] : 0.0;
+    r.lineUsable = isLineUsable(k, peak, n);
+    if (applyLineFigures(state.channelStats[k], r.lineUsable, levelAtPeak, lineHz))
+        result.fitAxesRequested = true;
+    if (!line)
+        return;
+
+    if (input.freqRspPanel && state.freqRsp.update(k, peak, lineHz, levelAtPeak)) {
+        r.freqRspUpdated = true;
+        state.freqRsp.collect(k, r.freqRspFrequencyHz, r.freqRspLevelDb);
+    }
+
+    if (!(lineHz > 1e-6))
+        return;
+
+    if (input.constellationPanel) {
+        const int start = constellationStart(x, n, fs, lineHz);
+        const int m = n - start;
+        r.constellationStart = start;
+        r.constellationI.resize(static_cast<std::size_t>(m));
+        r.constellationQ.resize(static_cast<std::size_t>(m));
+        state.scratch.resize(static_cast<std::size_t>(m));
+        demodulateConstellation(x + start, r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,
+                                state.constellationType, state.demodFilterTaps.data(), state.scratch.data());
+        r.constellationUpdated = true;
+    }
+
+    if (input.eyePanel && input.eyeChannel == k) {
+        const int start = findEyeStart(x, n, fs, lineHz);
+        r.eyeStart = start;
+        buildEyeTraces(x + start, n - start, fs, lineHz, r.eyeX, r.eyeY);
+        r.eyeUpdated = true;
+        if (input.accumulateEye)
+            appendEyeTraces(state.eyeSeries[k], r.eyeX.data(), r.eyeY.data(), r.eyeX.size(), &r.eyeDelta);
+    }
 }
 
 }  // namespace
@@ -98,6 +174,8 @@ void analyzeFrame(AnalysisState& state, const FrameInput& input, FrameResult& re
     for (int k = 0; k < 4; ++k)
         any = any || (input.channelEnabled[k] && input.samples[k]);
     if (n <= 0 || !any) {
+        for (ChannelFrameResult& r : result.channels)
+            dropUnusedVectors(r, false);
         result.figures = state.channelStats;
         return;
     }
@@ -110,62 +188,10 @@ void analyzeFrame(AnalysisState& state, const FrameInput& input, FrameResult& re
 
     for (int k = 0; k < 4; ++k) {
         const double* x = input.samples[k];
-        if (!input.channelEnabled[k] || !x)
-            continue;
         ChannelFrameResult& r = result.channels[k];
-        r.processed = true;
-
-        // Spectrum and the six spectral figures (kept plan and window).
-        state.windowHalfWidth = windowHalfWidthFor(state.windowType);
-        r.magnitudes.resize(static_cast<std::size_t>(half) + 1);
-        const int peak = state.spectrum.magnitude(x, n, state.windowType, r.magnitudes.data());
-        r.peakBin = peak;
-        if (peak != 0)
-            computeSpectrumFigures(r.magnitudes.data(), n, peak, state.windowHalfWidth, state.channelStats[k]);
-
-        if (input.frequencyPanel) {
-            r.levelDbfs.resize(static_cast<std::size_t>(half));
-            magnitudesToLevels(r.magnitudes.data(), half, r.levelDbfs.data());
-        }
-
-        // The line: usable for the table, and present for the other views.
-        const bool line = peak >= 1 && peak < half;
-        const double levelAtPeak = levelDbfs(r.magnitudes[peak]);
-        const double lineHz = line ? result.binFrequencyHz[peak] : 0.0;
-        r.lineUsable = isLineUsable(k, peak, n);
-        if (applyLineFigures(state.channelStats[k], r.lineUsable, levelAtPeak, lineHz))
-            result.fitAxesRequested = true;
-        if (!line)
-            continue;
-
-        if (input.freqRspPanel && state.freqRsp.update(k, peak, lineHz, levelAtPeak)) {
-            r.freqRspUpdated = true;
-            state.freqRsp.collect(k, r.freqRspFrequencyHz, r.freqRspLevelDb);
-        }
-
-        if (!(lineHz > 1e-6))
-            continue;
-
-        if (input.constellationPanel) {
-            const int start = constellationStart(x, n, fs, lineHz);
-            const int m = n - start;
-            r.constellationStart = start;
-            r.constellationI.resize(static_cast<std::size_t>(m));
-            r.constellationQ.resize(static_cast<std::size_t>(m));
-            state.scratch.resize(static_cast<std::size_t>(m));
-            demodulateConstellation(x + start, r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,
-                                    state.constellationType, state.demodFilterTaps.data(), state.scratch.data());
-            r.constellationUpdated = true;
-        }
-
-        if (input.eyePanel && input.eyeChannel == k) {
-            const int start = findEyeStart(x, n, fs, lineHz);
-            r.eyeStart = start;
-            buildEyeTraces(x + start, n - start, fs, lineHz, r.eyeX, r.eyeY);
-            r.eyeUpdated = true;
-            if (input.accumulateEye)
-                appendEyeTraces(state.eyeSeries[k], r.eyeX.data(), r.eyeY.data(), r.eyeX.size(), &r.eyeDelta);
-        }
+        const bool enabled = input.channelEnabled[k] && x;
+        analyzeChannel(state, input, k, enabled, result, r);
+        dropUnusedVectors(r, enabled && input.frequencyPanel);
     }
     result.figures = state.channelStats;
 }

@@ -20,43 +20,50 @@ constexpr double kFourPi9 = 12.566370614;
 constexpr double kSixPi9 = 18.849555921;
 constexpr double kEightPi9 = 25.132741228;
 
-// Window product into the FFT input and the window sum, in index order (the
-// summation order is part of the result's bits).
-double fillInput(const double* samples, const double* window, int count, fftw_complex* in)
+// Window product into the FFT input. A non-finite sample would turn every bin
+// into NaN; it counts as 0.
+void fillInput(const double* samples, const double* window, int count, fftw_complex* in)
 {
-    double sum = 0.0;
     for (int i = 0; i < count; ++i) {
         const double x = samples[i];
-        // A non-finite sample would turn every bin into NaN; it counts as 0.
         in[i][0] = std::isfinite(x) ? x * window[i] : 0.0;
         in[i][1] = 0.0;
-        sum += window[i];
     }
+}
+
+// Sum of the window in index order (the order is part of the result's bits).
+double windowSum(const double* window, int count)
+{
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i)
+        sum += window[i];
     return sum;
 }
 
 // Normalisation and peak search shared by both paths.
-int magnitudesAndPeak(const fftw_complex* out, int count, double windowSum, double* magnitudes)
+int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, double* magnitudes)
 {
     const int half = count / 2;
     // Tapered windows of two samples are all zero (or a hair below zero), so
     // their sum is no scale at all: report an empty spectrum without a line
     // rather than NaN or negative magnitudes.
-    if (!(windowSum > 0.0)) {
+    if (!(sumOfWindow > 0.0)) {
         std::fill(magnitudes, magnitudes + half + 1, 0.0);
         return 0;
     }
-    const double norm = 0.5 * windowSum;
-    double best = 0.0;
-    int peak = 0;
+    const double norm = 0.5 * sumOfWindow;
+    // Two passes: the first vectorises, the second is a plain scan.
     for (int k = 0; k <= half; ++k) {
         const double re = out[k][0];
         const double im = out[k][1];
-        const double a = std::sqrt(re * re + im * im) / norm;
-        magnitudes[k] = a;
+        magnitudes[k] = std::sqrt(re * re + im * im) / norm;
+    }
+    double best = 0.0;
+    int peak = 0;
+    for (int k = 0; k <= half; ++k) {
         // Strictly greater: the first of equal maxima wins, NaN never does.
-        if (a > best) {
-            best = a;
+        if (magnitudes[k] > best) {
+            best = magnitudes[k];
             peak = k;
         }
     }
@@ -152,7 +159,8 @@ void fftMagnitude(const double* samples, const double* window, int count, int* p
         fftw_free(out);
         return;
     }
-    const double sum = fillInput(samples, window, count, in);
+    fillInput(samples, window, count, in);
+    const double sum = windowSum(window, count);
     fftw_plan plan = planForward(count, in, out);
     if (plan) {
         fftw_execute(plan);
@@ -266,10 +274,7 @@ const double* SpectrumEngine::window(int windowType, int count, double* sum)
     if (w.size() != static_cast<std::size_t>(count)) {
         w.resize(static_cast<std::size_t>(count));
         buildWindow(type, w.data(), count);
-        double s = 0.0;
-        for (double c : w)
-            s += c;
-        entry->windowSums[type] = s;
+        entry->windowSums[type] = windowSum(w.data(), count);
     }
     if (sum)
         *sum = entry->windowSums[type];
@@ -280,11 +285,12 @@ int SpectrumEngine::magnitude(const double* samples, int count, int windowType, 
 {
     if (count <= 0 || !samples || !magnitudes)
         return 0;
-    const double* w = window(windowType, count);
+    double sum = 0.0;
+    const double* w = window(windowType, count, &sum);
     if (!w)
         return 0;
     SizeEntry* entry = entries_.front().get();
-    const double sum = fillInput(samples, w, count, entry->in);
+    fillInput(samples, w, count, entry->in);
     fftw_execute(entry->plan);
     return magnitudesAndPeak(entry->out, count, sum, magnitudes);
 }
