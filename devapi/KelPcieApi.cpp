@@ -7,6 +7,7 @@
 #include "KelPcieApi.h"
 
 #include "DeviceState.h"
+#include "RingPosition.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,8 +66,6 @@ using kelpcie::pollSleep;
 using kelpcie::state;
 
 namespace {
-
-constexpr int64_t kWrapLimit = 0x2FFFFFF; // writer taken to be a lap ahead
 
 int32_t writeReg(uint64_t reg, uint32_t value)
 {
@@ -220,46 +219,24 @@ int32_t fetchData(double *ch0, double *ch1, double *ch2, double *ch3, uint32_t n
             return KELPCIE_ERR_CAPTURE_TIMEOUT;
         readReg(864);
         const int64_t p = readReg(868);
-        // The offset divides toward zero and the wrap subtracts the last
-        // index: the board's own convention for trigger positions.
-        start = offset / 8 + p;
-        if (start > last)
-            start -= last;
-        if (start < 0)
-            start += last;
-        const int64_t end = static_cast<int64_t>(occupied) + start - 1;
-        if (end > last) {
-            wraps = true;
-            tail = static_cast<uint32_t>(end - last);
-        }
+        const kelpcie::RingSpan span = kelpcie::triggeredSpan(p, offset, occupied, last);
+        start = span.start;
+        wraps = span.wraps;
+        tail = span.tail;
         break;
     }
     case KELPCIE_TRIGGER_CONTINUOUS: {
         // The record is the next `occupied` units after the previous
         // continuous read; wait until the board's write pointer has passed
         // its last unit, giving up when the pointer stops moving.
-        const uint32_t r = s.ringReadPosition;
-        const int64_t end = static_cast<int64_t>(r) + occupied - 1;
-        uint32_t lastUnit = static_cast<uint32_t>(end);
-        uint32_t next = static_cast<uint32_t>(end + 1);
-        if (end > last) {
-            wraps = true;
-            tail = static_cast<uint32_t>(end - last);
-            lastUnit = tail - 1;
-            next = tail;
-        } else if (next > last) {
-            next = 0;
-        }
+        const kelpcie::ContinuousSpan plan = kelpcie::continuousSpan(s.ringReadPosition, occupied, last);
+        wraps = plan.span.wraps;
+        tail = plan.span.tail;
         const long timeoutMs = kelpcie::stallTimeoutMs();
         uint32_t previous = readReg(884);
         auto lastMove = std::chrono::steady_clock::now();
         for (uint32_t w = previous;; w = readReg(884)) {
-            bool written;
-            if (!wraps)
-                written = w > lastUnit || static_cast<int64_t>(lastUnit) - w > kWrapLimit;
-            else // the pointer must have wrapped too: past the tail, not yet at r
-                written = w > lastUnit && w < r;
-            if (written)
+            if (kelpcie::continuousWritten(plan, w))
                 break;
             const auto now = std::chrono::steady_clock::now();
             if (w != previous) {
@@ -270,8 +247,8 @@ int32_t fetchData(double *ch0, double *ch1, double *ch2, double *ch3, uint32_t n
             }
             std::this_thread::yield();
         }
-        start = r;
-        s.ringReadPosition = next;
+        start = plan.span.start;
+        s.ringReadPosition = plan.next;
         break;
     }
     default:
