@@ -4,8 +4,13 @@
 // concern; each section below names the file that implements it:
 //   mainwindow.cpp          construction order, board discovery, threads, timers, shutdown
 //   mainwindow_charts.cpp   chart set-up: menus, settings dialog, charts, views, splitter
-//   mainwindow_slots.cpp    signal wiring and the slot bodies (frame processing lives in
-//                           acquisition/, the analyses in analysis/)
+//   mainwindow_slots.cpp    signal wiring and the slot bodies of a line or two
+//   mainwindow_frames.cpp   frame processing (core in acquisition/Frame*), its GUI-thread
+//                           side, the measurements table
+//   mainwindow_run.cpp      run control and the single acquisition
+//   mainwindow_controls.cpp run-state look, set-ups, channel switches, time axis, constellation
+//   mainwindow_panels.cpp   show buttons, relayout, tick counts, window move, settings dialog
+//   mainwindow_trigger.cpp  trigger source and sample rate sent to the board
 //
 // Threads: every member function runs on the GUI thread except onDealData,
 // which runs on the acquisition thread inside WorkThread::sigSendData (direct
@@ -15,6 +20,10 @@
 
 #include <QMainWindow>
 #include <QString>
+
+#include "FrameMailbox.h"
+#include "FrameProcessor.h"
+#include "RunControl.h"
 
 #include <array>
 #include <atomic>
@@ -28,6 +37,8 @@ class WorkThread;
 class BlockRing;
 class Writer;
 class QAction;
+class QEvent;
+class QMoveEvent;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -48,13 +59,49 @@ public:
     ~MainWindow() override;
 
     // ---- Event handlers (window move and maximise) ----------------------
+    // mainwindow_panels.cpp
+protected:
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
     // ---- Slots, in meta-object order -------------------------------------
     // The window's slot table is fixed: the order of declaration here is the
     // order of the meta-object. Insert further slots at their index.
 private slots:
-    void updateStatTableAndLabel();
-    int onDealData(double* dDataCh0, double* dDataCh1, double* dDataCh2, double* dDataCh3);
+    void ontbtnAutoClicked();                                   // 0  mainwindow_controls.cpp
+    void ontbtnAutoTriggered(QAction* action);                  // 1
+    void onbtnRunClicked();                                     // 2
+    void onbtnSingleClicked();                                  // 3  mainwindow_run.cpp
+    void onbtnSettingsClicked();                                // 4  mainwindow_panels.cpp
+    void oncheckBoxChn0StateChanged(int state);                 // 5  mainwindow_controls.cpp
+    void oncheckBoxChn1StateChanged(int state);                 // 6
+    void oncheckBoxChn2StateChanged(int state);                 // 7
+    void oncheckBoxChn3StateChanged(int state);                 // 8
+    void onbtnFFTClicked();                                     // 9  mainwindow_slots.cpp
+    void onbtnUpClicked();                                      // 10 mainwindow_controls.cpp
+    void onbtnDownClicked();                                    // 11
+    void onZoomAxis();                                          // 12
+    void oncomBoxFFT1WindowIndexChanged(int state);             // 13 mainwindow_slots.cpp
+    void oncomBoxFrequencyRspChnIndexChanged(int index);        // 14
+    void oncomBoxConstellationTypeIndexChanged(int index);      // 15 mainwindow_controls.cpp
+    void oncomBoxEyeChnIndexChanged(int index);                 // 16 mainwindow_slots.cpp
+    void oncomBoxTimeSpanIndexChanged(int index);               // 17 mainwindow_controls.cpp
+    void oncomBoxTriggerIndexChanged(int index);                // 18 trigger source
+    void oneditXPosValueTextChanged(QString text);              // 19 mainwindow_controls.cpp
+    void onbtnTimeShowClicked();                                // 20 mainwindow_panels.cpp
+    void onbtnMeasurementsShowClicked();                        // 21
+    void onbtnFrequencyShowClicked();                           // 22
+    void onbtnFrequencyRspShowClicked();                        // 23
+    void onbtnConstellationShowClicked();                       // 24
+    void onbtnEyeShowClicked();                                 // 25
+    void onbtnForceClicked();                                   // 26 mainwindow_slots.cpp
+    void createEyeSeries();                                     // 27
+    void updateStatTableAndLabel();                             // 28 mainwindow_frames.cpp
+    void onSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam,
+                            int CICParam);                      // 29 sample rate
+    void onShowStateChange(bool show[10]);                      // 30 mainwindow_panels.cpp
+    int onDealData(double* dDataCh0, double* dDataCh1, double* dDataCh2,
+                   double* dDataCh3);                           // 31 mainwindow_frames.cpp
 
 private:
     // ---- Construction seams, called by the constructor in this order -----
@@ -71,6 +118,38 @@ private:
 
     // ---- Shutdown ---------------------------------------------------------
     void stopAcquisitionAndRecording();
+
+    // ---- Live window: frame hand-off, run control, controls, panels ---------
+    // mainwindow_frames.cpp: frame processing and its GUI-thread side.
+    // onDealData builds a FrameUpdate under dataMutex and posts it to
+    // frameMailbox; applyPendingFrame applies it on this thread.
+    int updateChartSeries(int kind, const double* x, const double* y, int count, int channel);
+    void fitAxes();
+    h452::FrameSettings frameSettings() const;
+    void connectAxisRangeSnapshot();
+    void applyPendingFrame();
+    void applyFrameUpdate(const h452::FrameUpdate& update);
+    QtCharts::QXYSeries* seriesOf(h452::SeriesKind kind, int channel) const;
+    // mainwindow_run.cpp: run control and the single acquisition.
+    int applyRunState();
+    int singleAcquisition(int n, int ddr4Address);
+    bool acquireSingleRecord(int n, int ddr4Address, std::vector<double> (&record)[4]);
+    h452::AcquisitionParameters readAcquisitionControls(int n);
+    // mainwindow_controls.cpp: run-state look, set-ups, channels, time axis.
+    void setRunState(bool isRunning);
+    void applyAutoSetup();
+    void expandTimePanelAndRun();
+    void switchChannel(int channel, int state);
+    void zoomTimeAxis(double factor);
+    void syncTimeSpanCombo(double axisEnd);
+    // mainwindow_panels.cpp: show buttons, relayout, tick counts.
+    void togglePanel(int panel);
+    bool isPanelExpanded(int panel) const;
+    void restartLayoutTimer();
+    void syncAxisTickCounts();
+    static int tickCountForViewHeight(int heightPx);
+    // mainwindow_trigger.cpp: the rate text of the settings dialog in S/s.
+    static bool parseSampleRateText(const QString& text, double* hz);
 
     // ---- Window state, in declaration order --------------------------------
     Ui::MainWindow* ui = nullptr;
@@ -107,6 +186,30 @@ private:
     std::vector<int> binWork;             // per-bin working values, recordLength / 2 entries
     std::vector<double> freqRspFrequency[4];
     std::vector<double> freqRspLevel[4];
+
+    // ---- Live window state (frame hand-off) ---------------------------------
+    // Lock order: WorkThread::mutex, dataMutex, then the mailbox's and the
+    // range snapshot's own locks (leaves: nothing is locked under them).
+    // The analysis state (window type, figures, modulation, frequency-response
+    // store, eye persistence, kept FFT plans); under dataMutex.
+    h452::AnalysisState analysis;
+    // Current x ranges of the time, spectrum and frequency-response charts;
+    // its own lock, refreshed on every range change.
+    h452::AxisRangeSnapshot axisRanges;
+    // Builds frame updates; under dataMutex.
+    h452::FrameProcessor frameProcessor{axisRanges};
+    // The update being built by the frame in progress; under dataMutex.
+    h452::FrameUpdate frameInProgress;
+    // One waiting update for the GUI thread; its own lock.
+    h452::FrameMailbox frameMailbox;
+    // Figures that came with the last applied update; GUI thread only.
+    h452::FigureTable shownFigures{};
+    // The eye channel chosen in comBoxEyeChn, for the acquisition thread
+    // (widgets are read on the GUI thread only).
+    std::atomic<int> eyeChannel{0};
+    // A relayout was asked for while the window moved; the move-settle
+    // handler runs it (the window's first show moves it, too).
+    bool relayoutDeferred = false;
 
     // ---- Chart objects (mainwindow_charts.cpp) ------------------------------
     // Built once by setupCharts(). Series index = channel 0 to 3. Series and

@@ -1,0 +1,230 @@
+// From a frame to the screen: onDealData on the acquisition thread, the
+// GUI-thread side of the hand-off, and the measurements table refresh.
+//
+// onDealData runs inside WorkThread::sigSendData (direct connection), under
+// dataMutex. It never touches a chart object: the FrameProcessor
+// (acquisition/FrameProcessor.h) runs the analyses and builds a FrameUpdate,
+// which goes into the one-slot FrameMailbox. When the mailbox goes from empty
+// to full it posts one payload-free queued call; applyPendingFrame() then
+// takes the (possibly merged) update on the GUI thread and applies it:
+// replace() for the replaced series, one replace() of the grown eye series,
+// setRange() for a fit. The chart x ranges that frame processing filters
+// against come from axisRanges, a snapshot under its own lock that every
+// range change of the three charts refreshes.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "ChartToLabelConverter.h"
+#include "DeviceState.h"
+#include "WorkThread.h"
+
+#include <QLineSeries>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QScatterSeries>
+#include <QTableWidget>
+#include <QTableWidgetItem>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+using QtCharts::QValueAxis;
+using QtCharts::QXYSeries;
+
+namespace {
+
+// A range of zero width (a flat trace, a single point) would make the axis
+// map every value to the same pixel and divide by zero; widen it by one unit
+// each way, so a flat trace shows as a centred line.
+void setAxisRange(QValueAxis* axis, double lo, double hi)
+{
+    if (!axis || !std::isfinite(lo) || !std::isfinite(hi) || lo > hi)
+        return;
+    if (lo == hi) {
+        lo -= 1.0;
+        hi += 1.0;
+    }
+    axis->setRange(lo, hi);
+}
+
+} // namespace
+
+h452::FrameSettings MainWindow::frameSettings() const
+{
+    h452::FrameSettings s;
+    s.recordLength = recordLength;
+    s.sampleRateHz = sampleRateHz;
+    std::copy(std::begin(channelEnabled), std::end(channelEnabled), s.channelEnabled);
+    std::copy(std::begin(panelVisible), std::end(panelVisible), s.panelVisible);
+    s.eyeChannel = eyeChannel.load();
+    return s;
+}
+
+int MainWindow::onDealData(double* dDataCh0, double* dDataCh1, double* dDataCh2, double* dDataCh3)
+{
+    QMutexLocker lock(&dataMutex);
+    h452::FrameSettings settings = frameSettings();
+    // The arrays hold the thread's record length, fixed at its start; the
+    // window's own value may already follow a newer edit.
+    settings.recordLength = workThread ? workThread->recordLength() : recordLength;
+    const double* const channels[4] = {dDataCh0, dDataCh1, dDataCh2, dDataCh3};
+    frameInProgress = h452::FrameUpdate{};
+    frameProcessor.process(analysis, channels, settings, fitAxesPending, frameInProgress);
+    frameMailbox.post(std::move(frameInProgress));
+    frameInProgress = h452::FrameUpdate{};
+    return 0;
+}
+
+int MainWindow::updateChartSeries(int kind, const double* x, const double* y, int count, int channel)
+{
+    if (kind < 0 || kind > int(h452::SeriesKind::Constellation))
+        return 0;
+    frameProcessor.addSeries(frameInProgress, h452::SeriesKind(kind), x, y, count, channel,
+                             frameSettings(), analysis.constellationType);
+    return 0;
+}
+
+void MainWindow::fitAxes()
+{
+    frameProcessor.fit(frameSettings(), frameInProgress);
+}
+
+void MainWindow::connectAxisRangeSnapshot()
+{
+    const auto follow = [this](QValueAxis* axis, h452::FitChart chart) {
+        if (!axis)
+            return;
+        axisRanges.set(chart, axis->min(), axis->max());
+        connect(axis, &QValueAxis::rangeChanged, this,
+                [this, chart](qreal lo, qreal hi) { axisRanges.set(chart, lo, hi); });
+    };
+    follow(timeAxisX, h452::FitChart::Time);
+    follow(spectrumAxisX, h452::FitChart::Spectrum);
+    follow(freqRspAxisX, h452::FitChart::FreqRsp);
+
+    frameMailbox.setWakeUp([this]() {
+        QMetaObject::invokeMethod(this, [this]() { applyPendingFrame(); }, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::applyPendingFrame()
+{
+    h452::FrameUpdate update;
+    if (frameMailbox.take(update))
+        applyFrameUpdate(update);
+}
+
+QXYSeries* MainWindow::seriesOf(h452::SeriesKind kind, int channel) const
+{
+    if (channel < 0 || channel >= 4)
+        return nullptr;
+    switch (kind) {
+    case h452::SeriesKind::Time:
+        return timeSeries[channel];
+    case h452::SeriesKind::Spectrum:
+        return spectrumSeries[channel];
+    case h452::SeriesKind::FreqRsp:
+        return freqRspSeries[channel];
+    case h452::SeriesKind::Constellation:
+        return constellationSeries[channel];
+    case h452::SeriesKind::Overview:
+        return overviewSeries[channel];
+    }
+    return nullptr;
+}
+
+void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
+{
+    for (int k = 0; k < h452::kReplacedKindCount; ++k) {
+        for (int c = 0; c < 4; ++c) {
+            const h452::SeriesReplacement& r = update.series[k][c];
+            QXYSeries* series = seriesOf(h452::SeriesKind(k), c);
+            if (r.replace && series)
+                series->replace(r.points);
+        }
+    }
+
+    // The eye grows across frames. append() would drop the NaN points that
+    // separate its traces (a series refuses non-finite points one by one),
+    // so the grown list is handed over in one replace(). Emptying the series
+    // first leaves the taken copy unshared, so it grows in place instead of
+    // being copied whole on every frame.
+    for (int c = 0; c < 4; ++c) {
+        const h452::EyeChange& e = update.eye[c];
+        QXYSeries* series = eyeSeries[c];
+        if (e.isEmpty() || !series)
+            continue;
+        QVector<QPointF> points = e.clear ? QVector<QPointF>() : series->pointsVector();
+        series->replace(QVector<QPointF>());
+        points += e.batch;
+        const int trim = int(std::min<std::int64_t>(e.trimFront, points.size()));
+        if (trim > 0)
+            points.remove(0, trim);
+        series->replace(points);
+    }
+
+    const h452::AxisRanges& t = update.fit[int(h452::FitChart::Time)];
+    if (t.valid) {
+        setAxisRange(timeAxisX, t.xMin, t.xMax);
+        setAxisRange(timeAxisY, t.yMin, t.yMax);
+        setAxisRange(eyeAxisY, t.yMin, t.yMax);
+    }
+    const h452::AxisRanges& s = update.fit[int(h452::FitChart::Spectrum)];
+    if (s.valid) {
+        setAxisRange(spectrumAxisX, s.xMin, s.xMax);
+        setAxisRange(spectrumAxisY, s.yMin, s.yMax);
+    }
+    const h452::AxisRanges& f = update.fit[int(h452::FitChart::FreqRsp)];
+    if (f.valid) {
+        setAxisRange(freqRspAxisX, f.xMin, f.xMax);
+        setAxisRange(freqRspAxisY, f.yMin, f.yMax);
+    }
+
+    if (update.hasFigures)
+        shownFigures = update.figures;
+}
+
+void MainWindow::updateStatTableAndLabel()
+{
+    if (windowMoving)
+        return;
+    ui->labTimePlot->update();
+    if (!ui->statTable->isVisible())
+        return;
+    // shownFigures is the copy that came with the last applied frame: all
+    // eight figures of a channel are from one frame, and reading them needs
+    // no lock on this thread.
+    QTableWidget* table = ui->statTable;
+    // The table sorts its rows, so a channel's row is found by its label,
+    // not by its index; sorting is held off while the cells change, or the
+    // first changed cell could move the row under the others.
+    const bool sorting = table->isSortingEnabled();
+    table->setSortingEnabled(false);
+    for (int c = 0; c < 4; ++c) {
+        if (!channelEnabled[c])
+            continue;
+        const QString label = QStringLiteral("%1%2").arg(tr("通道 ")).arg(c, 0, 10);
+        int row = c;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            const QTableWidgetItem* item = table->item(r, 0);
+            if (item && item->text() == label) {
+                row = r;
+                break;
+            }
+        }
+        if (row >= table->rowCount())
+            continue;
+        const auto setCell = [table, row](int column, const QString& text) {
+            QTableWidgetItem* item = table->item(row, column);
+            if (item)
+                item->setText(text);
+            else
+                table->setItem(row, column, new QTableWidgetItem(text));
+        };
+        setCell(0, label);
+        for (int f = 0; f < h452::kFigureCount; ++f)
+            setCell(f + 1, QString::number(shownFigures[std::size_t(c)][std::size_t(f)], 'f', 2));
+    }
+    table->setSortingEnabled(sorting);
+}

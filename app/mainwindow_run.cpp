@@ -1,0 +1,185 @@
+// Run control and the single acquisition.
+//
+// applyRunState starts or stops the acquisition thread (and, in continuous
+// transfer, the recorder) according to `running`. It never holds dataMutex:
+// stopping waits for the frame in hand, which holds the thread's mutex and
+// dataMutex, so waiting with dataMutex held would deadlock.
+//
+// The single acquisition runs on the GUI thread under dataMutex: it acquires
+// one record into arrays of its own (board, replay file or simulation), runs
+// the same frame processing as a live frame, and applies the result at once.
+// The update goes through the mailbox first so that a live frame still
+// waiting there (from just before the stop) is merged under it, never applied
+// after it.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "ChartToLabelConverter.h"
+#include "DeviceState.h"
+#include "KelPcieApi.h"
+#include "RunControl.h"
+#include "SampleFile.h"
+#include "WorkThread.h"
+#include "Writer.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QLineEdit>
+#include <QMutexLocker>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <new>
+#include <vector>
+
+namespace {
+
+void logInvalidAddress()
+{
+    qDebug().noquote() << QStringLiteral("DDR4地址无效");
+}
+
+} // namespace
+
+h452::AcquisitionParameters MainWindow::readAcquisitionControls(int n)
+{
+    const h452::AcquisitionParameters p = h452::readAcquisitionParameters(
+        n, ui->editDDR4Value->text(), ui->comBoxTrigger->currentIndex(), ui->editLevel->text(),
+        ui->comBoxSlope->currentIndex(), ui->editHysteresis->text());
+    if (!p.ddr4AddressValid)
+        logInvalidAddress();
+    return p;
+}
+
+int MainWindow::applyRunState()
+{
+    if (!running) {
+        if (workThread->isRunning()) {
+            workThread->requestStop();
+            workThread->wait();
+        }
+        // A recording ends with the acquisition that feeds it, whatever the
+        // trigger list shows now: left running it would keep its file open
+        // with nothing more to write.
+        if (writer && writer->isRunning()) {
+            writer->requestStop();
+            writer->wait();
+        }
+        return 0;
+    }
+
+    ui->labTimePlot->clearBounds();
+    if (!workThread->isRunning()) {
+        const h452::AcquisitionParameters p = readAcquisitionControls(recordLength);
+        workThread->setParameters(p.recordLength, p.ddr4Address, p.triggerMode, p.triggerLevel,
+                                  p.triggerSlope, p.triggerOffset);
+        workThread->allocateChannelBuffers();
+        workThread->start(QThread::TimeCriticalPriority);
+        qDebug().noquote() << QStringLiteral("主线程ID：") << QThread::currentThreadId();
+    }
+    if (ui->comBoxTrigger->currentIndex() == acquisition::kModeContinuous && writer
+        && !writer->isRunning())
+        writer->startRecording(QThread::TimeCriticalPriority);
+    return 0;
+}
+
+void MainWindow::onbtnSingleClicked()
+{
+    fitAxesPending = true;
+    if (running) {
+        running = false;
+        setRunState(false);
+        applyRunState();
+        fitAxesPending = true;
+    }
+    ui->labTimePlot->clearBounds();
+    bool valid = true;
+    const int address = h452::parseDdr4Address(ui->editDDR4Value->text(), &valid);
+    if (!valid)
+        logInvalidAddress();
+    singleAcquisition(recordLength, address);
+}
+
+int MainWindow::singleAcquisition(int n, int ddr4Address)
+{
+    {
+        QMutexLocker lock(&dataMutex);
+        frameInProgress = h452::FrameUpdate{};
+        h452::FrameSettings settings = frameSettings();
+        settings.recordLength = n;
+        bool anyEnabled = false;
+        for (bool e : channelEnabled)
+            anyEnabled = anyEnabled || e;
+
+        if (!anyEnabled || n <= 0) {
+            // Nothing to acquire: only a pending axis fit runs.
+            if (fitAxesPending.exchange(false))
+                fitAxes();
+        } else {
+            // The record lives only for this call.
+            std::vector<double> record[4];
+            if (acquireSingleRecord(n, ddr4Address, record)) {
+                const double* const channels[4] = {record[0].data(), record[1].data(),
+                                                   record[2].data(), record[3].data()};
+                frameProcessor.process(analysis, channels, settings, fitAxesPending,
+                                       frameInProgress);
+            }
+        }
+        frameMailbox.post(std::move(frameInProgress));
+        frameInProgress = h452::FrameUpdate{};
+    }
+    applyPendingFrame();
+    return 0;
+}
+
+bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double> (&record)[4])
+{
+    try {
+        for (std::vector<double>& channel : record)
+            channel.assign(std::size_t(n), 0.0);
+    } catch (const std::bad_alloc&) {
+        qDebug() << "single acquisition: no memory for" << n << "samples";
+        return false;
+    }
+    double* const channels[4] = {record[0].data(), record[1].data(), record[2].data(),
+                                 record[3].data()};
+    const h452::AcquisitionParameters p = h452::readAcquisitionParameters(
+        n, QString(), ui->comBoxTrigger->currentIndex(), ui->editLevel->text(),
+        ui->comBoxSlope->currentIndex(), ui->editHysteresis->text());
+
+    switch (p.triggerMode) {
+    case acquisition::kModeContinuous:
+        // Continuous transfer streams to disk; there is no record to show.
+        return false;
+    case acquisition::kModeLocalFile: {
+        // Until a file is chosen the replay uses the thread's default file.
+        const QString path = localFilePath.isEmpty() ? workThread->localFilePath() : localFilePath;
+        samplefile::RecordReader reader;
+        samplefile::ReadResult r = reader.read(path, replayOffset, n, channels);
+        if (r.status == samplefile::Status::OffsetPastEnd) {
+            // The file shrank since the last record: start over.
+            replayOffset = 0;
+            r = reader.read(path, replayOffset, n, channels);
+        }
+        if (r.status == samplefile::Status::OpenFailed) {
+            qDebug().noquote() << "open failed" << path;
+            return false;
+        }
+        if (r.status != samplefile::Status::Ok) {
+            qDebug().noquote() << "single acquisition:" << samplefile::statusText(r.status) << path;
+            return false;
+        }
+        replayOffset = r.nextOffsetBytes;
+        return true;
+    }
+    default:
+        if (deviceHandle != 0) {
+            const int status = KelPcieFetchData(deviceHandle, channels[0], channels[1], channels[2],
+                                                channels[3], n, ddr4Address, p.triggerMode,
+                                                p.triggerOffset, p.triggerLevel, p.triggerSlope);
+            return status == 0;
+        }
+        h452::fillSingleShotSimulation(channels, n, *QRandomGenerator::global());
+        return true;
+    }
+}

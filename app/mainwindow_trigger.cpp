@@ -1,0 +1,106 @@
+// The two slots that carry settings to the board as soon as they change: the
+// trigger source (replay-file choice, arming and disarming the board's
+// continuous transfer) and the sample rate chosen in the settings dialog
+// (rate registers, the rate label and the rate frame processing uses).
+//
+// Both hold dataMutex around their register writes and state changes, so
+// they never land in the middle of a frame. Register results are not looked
+// at: a failed write leaves the board as it was, and the next change retries.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "DeviceState.h"
+#include "KelPcieApi.h"
+#include "WorkThread.h"
+
+#include <QDebug>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMutexLocker>
+#include <QRegularExpression>
+
+namespace {
+
+constexpr quint32 kRegCaptureControl = 768;     // 0x300: 1 start capture, 0 stop
+constexpr quint32 kRegCaptureStartUnit = 788;   // 0x314
+constexpr quint32 kRegContinuous = 880;         // 0x370: continuous transfer on/off
+constexpr quint32 kRegRateMode = 512;           // 0x200
+constexpr quint32 kRegDecimation = 272;         // 0x110
+constexpr quint32 kRegCicFactor = 276;          // 0x114
+
+void writeRegister(quint32 address, int value)
+{
+    KelPcieWriteData(deviceHandle, address, quint32(value));
+}
+
+} // namespace
+
+// Parses a rate text such as "500MS/s", "125.000KS/s" or "62.5 MS/s" into
+// samples per second; false (and *hz untouched) without a number and unit.
+bool MainWindow::parseSampleRateText(const QString& text, double* hz)
+{
+    static const QRegularExpression pattern(QStringLiteral("(\\d+(?:\\.\\d+)?)\\s*(GS/s|MS/s|kS/s|S/s)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(text.simplified());
+    if (!m.hasMatch())
+        return false;
+    bool ok = false;
+    const double value = m.captured(1).toDouble(&ok);
+    if (!ok)
+        return false;
+    const QString unit = m.captured(2).toLower();
+    double scale = 1.0;
+    if (unit == QLatin1String("gs/s"))
+        scale = 1e9;
+    else if (unit == QLatin1String("ms/s"))
+        scale = 1e6;
+    else if (unit == QLatin1String("ks/s"))
+        scale = 1e3;
+    if (hz)
+        *hz = value * scale;
+    return true;
+}
+
+void MainWindow::oncomBoxTriggerIndexChanged(int index)
+{
+    replayOffset = 0;
+    if (index == acquisition::kModeLocalFile) {
+        QString path = QFileDialog::getOpenFileName(this, tr("本地文件"), QString(),
+                                                    tr("Binary Files (*.bin)"));
+        if (path.isEmpty())
+            path = QStringLiteral("samples.bin");
+        localFilePath = path;
+        qDebug().noquote() << QStringLiteral("用户选中了：") << path;
+        workThread->setLocalFilePath(path);
+    }
+    if (deviceHandle == 0)
+        return;
+    QMutexLocker lock(&dataMutex);
+    if (continuousArmed) {
+        continuousArmed = false;
+        writeRegister(kRegCaptureControl, 0);
+        writeRegister(kRegContinuous, 0);
+    }
+    if (index == acquisition::kModeContinuous) {
+        continuousArmed = true;
+        writeRegister(kRegCaptureStartUnit, 0);
+        writeRegister(kRegContinuous, 1);
+        writeRegister(kRegCaptureControl, 1);
+    }
+}
+
+void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam, int CICParam)
+{
+    QMutexLocker lock(&dataMutex);
+    if (deviceHandle != 0) {
+        writeRegister(kRegRateMode, sampleRatParam);
+        if (sampleRatParam >= 0)
+            writeRegister(kRegDecimation, dataParam);
+        if (CICParam >= 4 && CICParam <= 4000)
+            writeRegister(kRegCicFactor, CICParam);
+    }
+    ui->labRateValue->setText(sampleRate);
+    double hz = 0.0;
+    if (parseSampleRateText(sampleRate, &hz) && hz > 0.0)
+        sampleRateHz = hz;
+}

@@ -1,0 +1,411 @@
+// The live window driven through its real widgets on the offscreen platform:
+// run control and its looks, the single acquisition (simulated and replayed),
+// channel switches, record length, time span and zoom, panel layout and tick
+// counts. Every wait is on a condition with a time-out.
+#include "mainwindow.h"
+
+#include "ChartToLabelConverter.h"
+#include "InteractiveChartView.h"
+#include "SampleFile.h"
+#include "Settings.h"
+#include "WorkThread.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+using QtCharts::QValueAxis;
+using QtCharts::QXYSeries;
+
+namespace {
+
+constexpr int kWaitMs = 20000;   // generous: sanitizer builds on a shared 2-core machine
+
+const char* const kPanelWidgets[6] = {"widgetTime", "widgetMeasurements", "widgetFrequency",
+                                      "widgetFrequencyRsp", "widgetConstellation", "widgetEye"};
+const char* const kShowButtons[6] = {"btnTimeShow", "btnMeasurementsShow", "btnFrequencyShow",
+                                     "btnFrequencyRspShow", "btnConstellationShow", "btnEyeShow"};
+enum { Time, Measurements, Frequency, FrequencyRsp, Constellation, Eye };
+
+class LiveWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<MainWindow>();
+        window->resize(1600, 1000);
+        window->show();
+        // The default set-up runs at the first event-loop pass and starts
+        // acquisition; the first frame then reaches the time series.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return series(Time, 0)->count() > 0; }, kWaitMs));
+    }
+
+    void TearDown() override { window.reset(); }
+
+    template <typename T>
+    T* get(const char* name)
+    {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    InteractiveChartView* view(int panel)
+    {
+        return get<QWidget>(kPanelWidgets[panel])->findChild<InteractiveChartView*>();
+    }
+
+    QXYSeries* series(int panel, int channel)
+    {
+        return static_cast<QXYSeries*>(view(panel)->chart()->series().at(channel));
+    }
+
+    QXYSeries* overview(int channel)
+    {
+        auto* strip = get<ChartToLabelConverter>("labTimePlot");
+        QXYSeries* const all[4] = {strip->series0, strip->series1, strip->series2, strip->series3};
+        return all[channel];
+    }
+
+    QValueAxis* axis(int panel, Qt::Orientation o)
+    {
+        return static_cast<QValueAxis*>(view(panel)->chart()->axes(o).first());
+    }
+
+    WorkThread* thread() { return window->findChild<WorkThread*>(); }
+
+    bool isRunningLook()
+    {
+        return get<QLabel>("labWorkState")->text() == QStringLiteral("触发 ┙﹉┕");
+    }
+
+    // Stops acquisition with the Run button and lets a frame that was still
+    // on its way be applied, so that nothing changes the charts afterwards.
+    void stop()
+    {
+        if (isRunningLook())
+            get<QPushButton>("btnRun")->click();
+        ASSERT_FALSE(thread()->isRunning());
+        QCoreApplication::processEvents();
+    }
+
+    void togglePanel(int panel) { get<QPushButton>(kShowButtons[panel])->click(); }
+
+    // Waits until `frames` more frames have replaced channel 0's time trace.
+    bool waitFrames(int frames)
+    {
+        QSignalSpy spy(series(Time, 0), &QXYSeries::pointsReplaced);
+        return QTest::qWaitFor([&] { return spy.count() >= frames; }, kWaitMs);
+    }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(LiveWindow, StartsRunningWithChannelZeroAndTheTimePanel)
+{
+    EXPECT_TRUE(thread()->isRunning());
+    EXPECT_TRUE(isRunningLook());
+    EXPECT_TRUE(get<QCheckBox>("checkBoxChn0")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>("checkBoxChn1")->isChecked());
+    EXPECT_EQ(get<QPushButton>("btnTimeShow")->text(), QStringLiteral("V"));
+    EXPECT_TRUE(view(Time)->isVisible());
+    // The simulated channel 0 arrives whole in the overview strip.
+    EXPECT_EQ(overview(0)->count(), 1000);
+    EXPECT_EQ(series(Time, 1)->count(), 0);
+}
+
+TEST_F(LiveWindow, RunButtonTogglesAcquisitionAndItsLooks)
+{
+    auto* run = get<QPushButton>("btnRun");
+    auto* state = get<QLabel>("labWorkState");
+    auto* length = get<QLineEdit>("editXPosValue");
+    EXPECT_FALSE(length->isEnabled());
+
+    run->click();
+    EXPECT_FALSE(thread()->isRunning());
+    EXPECT_EQ(state->text(), QStringLiteral("停止 ■"));
+    EXPECT_EQ(state->styleSheet(), QStringLiteral("color: rgb(196, 33, 38);"));
+    EXPECT_TRUE(run->styleSheet().contains(QStringLiteral("196, 33, 38")));
+    EXPECT_EQ(run->text(), QStringLiteral("启/停"));
+    for (const char* name : {"editXPosValue", "editDDR4Value", "comBoxTrigger", "editLevel",
+                             "comBoxSlope", "editHysteresis"})
+        EXPECT_TRUE(get<QWidget>(name)->isEnabled()) << name;
+
+    run->click();
+    EXPECT_TRUE(thread()->isRunning());
+    EXPECT_EQ(state->text(), QStringLiteral("触发 ┙﹉┕"));
+    EXPECT_EQ(state->styleSheet(), QStringLiteral("color: rgb(32, 178, 91);"));
+    EXPECT_TRUE(run->styleSheet().contains(QStringLiteral("32, 178, 91")));
+    EXPECT_FALSE(length->isEnabled());
+    EXPECT_TRUE(waitFrames(2));
+}
+
+TEST_F(LiveWindow, SingleWhileRunningStopsThenShowsOneRecord)
+{
+    togglePanel(Measurements);
+    get<QPushButton>("btnSingle")->click();
+    EXPECT_FALSE(thread()->isRunning());
+    EXPECT_FALSE(isRunningLook());
+    // The single record is applied at once: 1000 samples of a 20 MHz sine.
+    ASSERT_EQ(overview(0)->count(), 1000);
+    // The table is refreshed once a second, and not while the window still
+    // settles from its first show; ask for refreshes until one lands.
+    auto* table = get<QTableWidget>("statTable");
+    const auto frequencyCell = [table]() -> QString {
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0) && table->item(row, 0)->text() == QStringLiteral("通道 0"))
+                return table->item(row, 6) ? table->item(row, 6)->text() : QString();
+        return QString();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QMetaObject::invokeMethod(window.get(), "updateStatTableAndLabel");
+            return frequencyCell() == QStringLiteral("20.00");
+        },
+        kWaitMs))
+        << frequencyCell().toStdString();
+    // Nothing queued from the stopped run overwrites it later.
+    const QPointF first = overview(0)->at(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(overview(0)->at(0), first);
+    EXPECT_FALSE(thread()->isRunning());
+}
+
+TEST_F(LiveWindow, SingleReplaysRecordsOfTheLocalFileInTurn)
+{
+    stop();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("three.bin"));
+    {
+        // Three records of 1000 samples; channel 0 holds 100, 200, 300.
+        const int n = 3000;
+        std::vector<std::int16_t> c0(n), zero(n, 0);
+        for (int i = 0; i < n; ++i)
+            c0[i] = std::int16_t(100 * (i / 1000 + 1));
+        const std::int16_t* chans[4] = {c0.data(), zero.data(), zero.data(), zero.data()};
+        std::vector<std::uint8_t> bytes(std::size_t(samplefile::packedBytes(n)));
+        samplefile::packSamples(chans, n, bytes.data());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    }
+    thread()->setLocalFilePath(path);
+    auto* trigger = get<QComboBox>("comBoxTrigger");
+    // Choosing the entry by hand would open the file dialog.
+    trigger->blockSignals(true);
+    trigger->setCurrentIndex(4);
+    trigger->blockSignals(false);
+
+    for (double expected : {100.0, 200.0, 300.0, 100.0}) {
+        get<QPushButton>("btnSingle")->click();
+        ASSERT_EQ(overview(0)->count(), 1000);
+        EXPECT_EQ(overview(0)->at(500).y(), expected);
+    }
+}
+
+TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
+{
+    for (int p : {Frequency, FrequencyRsp, Constellation, Eye})
+        togglePanel(p);
+    // Channel 2's 10 MHz line must lie inside the frequency-response range.
+    axis(FrequencyRsp, Qt::Horizontal)->setRange(0, 500);
+    get<QComboBox>("comBoxEyeChn")->setCurrentIndex(2);
+    get<QCheckBox>("checkBoxChn2")->setChecked(true);
+    const auto sixOf = [this](int c) {
+        return std::vector<QXYSeries*>{series(Time, c),          series(Frequency, c),
+                                       series(FrequencyRsp, c),  series(Constellation, c),
+                                       series(Eye, c),           overview(c)};
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QXYSeries* s : sixOf(2))
+                if (s->count() == 0)
+                    return false;
+            return true;
+        },
+        kWaitMs));
+
+    get<QCheckBox>("checkBoxChn2")->setChecked(false);
+    for (QXYSeries* s : sixOf(2))
+        EXPECT_EQ(s->count(), 0);
+    EXPECT_EQ(get<QLabel>("labChn2Color")->styleSheet(),
+              QStringLiteral("background-color: rgb(247, 247, 247);"));
+    // Frames that were on their way bring no stale points back.
+    ASSERT_TRUE(waitFrames(3));
+    for (QXYSeries* s : sixOf(2))
+        EXPECT_EQ(s->count(), 0);
+
+    get<QCheckBox>("checkBoxChn2")->setChecked(true);
+    EXPECT_EQ(get<QLabel>("labChn2Color")->styleSheet(),
+              QStringLiteral("background-color: rgb(237,11,244);"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return series(Time, 2)->count() > 0; }, kWaitMs));
+
+    // Changing the eye channel empties every eye series.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return series(Eye, 2)->count() > 0; }, kWaitMs));
+    stop();
+    get<QComboBox>("comBoxEyeChn")->setCurrentIndex(0);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(series(Eye, c)->count(), 0);
+}
+
+TEST_F(LiveWindow, RecordLengthHasAFloorOfOneHundred)
+{
+    stop();
+    auto* edit = get<QLineEdit>("editXPosValue");
+    QValueAxis* x = axis(Time, Qt::Horizontal);
+    edit->setText(QStringLiteral("5"));
+    EXPECT_EQ(edit->text(), QStringLiteral("100"));
+    EXPECT_EQ(x->min(), 0.0);
+    EXPECT_EQ(x->max(), 100.0);
+    get<QPushButton>("btnSingle")->click();
+    EXPECT_EQ(overview(0)->count(), 100);
+
+    edit->setText(QStringLiteral("2000"));
+    EXPECT_EQ(x->max(), 2000.0);
+    get<QPushButton>("btnSingle")->click();
+    EXPECT_EQ(overview(0)->count(), 2000);
+
+    // A length beyond the edit's six digits (pasted around the validator)
+    // is held at the largest one instead of allocating without bound.
+    edit->setText(QStringLiteral("12345678"));
+    EXPECT_EQ(edit->text(), QStringLiteral("999999"));
+
+    edit->setText(QString());
+    EXPECT_EQ(x->min(), 0.0);
+    EXPECT_EQ(x->max(), 0.0);
+    // An empty record: a single acquisition acquires nothing and survives.
+    get<QPushButton>("btnSingle")->click();
+}
+
+TEST_F(LiveWindow, TimeSpanListAndZoomButtons)
+{
+    stop();
+    QValueAxis* x = axis(Time, Qt::Horizontal);
+    auto* span = get<QComboBox>("comBoxTimeSpan");
+
+    x->setRange(0, 1000);
+    span->setCurrentIndex(7);
+    EXPECT_EQ(x->min(), 0.0);
+    EXPECT_EQ(x->max(), 140.0);
+    span->setCurrentIndex(0);   // "X" changes nothing
+    EXPECT_EQ(x->max(), 140.0);
+
+    x->setRange(0, 1000);
+    get<QPushButton>("btnUp")->click();
+    EXPECT_DOUBLE_EQ(x->max(), 900.0);
+    EXPECT_EQ(span->currentIndex(), 45);
+
+    x->setRange(0, 2400);
+    get<QPushButton>("btnDown")->click();
+    EXPECT_DOUBLE_EQ(x->max(), 2640.0);
+    EXPECT_EQ(span->currentIndex(), 0);   // 132.5 is past 120: "X"
+
+    // The list follows the zoom without running its own slot: 0..1010
+    // zoomed to 0..909 shows index 45, and the axis stays at 909.
+    x->setRange(0, 1010);
+    get<QPushButton>("btnUp")->click();
+    EXPECT_EQ(span->currentIndex(), 45);
+    EXPECT_DOUBLE_EQ(x->max(), 909.0);
+
+    // Mouse zoom: only the time view's signal reaches the list.
+    x->setRange(0, 600);
+    emit view(Frequency)->sigZoomAxis();
+    EXPECT_EQ(span->currentIndex(), 45);
+    emit view(Time)->sigZoomAxis();
+    EXPECT_EQ(span->currentIndex(), 30);
+}
+
+TEST_F(LiveWindow, ShowButtonsShareTheSplitterAmongExpandedPanels)
+{
+    stop();
+    auto* splitter = get<QSplitter>("plotSplitter");
+    togglePanel(Frequency);
+    EXPECT_EQ(get<QPushButton>("btnFrequencyShow")->text(), QStringLiteral("V"));
+    auto* widgetFrequency = get<QWidget>("widgetFrequency");
+    auto* widgetEye = get<QWidget>("widgetEye");
+    // The relayout runs once the window has settled from its first show.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return widgetEye->maximumHeight() == 30 && widgetFrequency->maximumHeight() > 30; },
+        kWaitMs));
+    QCoreApplication::processEvents();
+    const QList<int> sizes = splitter->sizes();
+    ASSERT_EQ(sizes.size(), 6);
+    EXPECT_NEAR(sizes[Time], sizes[Frequency], 1);
+    EXPECT_GT(sizes[Time], 100);
+    for (int p : {Measurements, FrequencyRsp, Constellation, Eye}) {
+        EXPECT_EQ(get<QWidget>(kPanelWidgets[p])->maximumHeight(), 30) << p;
+        EXPECT_LE(sizes[p], 30) << p;
+    }
+
+    // Collapse both: every panel shrinks to its title bar.
+    togglePanel(Time);
+    togglePanel(Frequency);
+    EXPECT_EQ(get<QPushButton>("btnTimeShow")->text(), QStringLiteral(">"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widgetFrequency->maximumHeight() == 30; }, kWaitMs));
+    for (const char* name : kPanelWidgets)
+        EXPECT_EQ(get<QWidget>(name)->maximumHeight(), 30) << name;
+    EXPECT_FALSE(view(Time)->isVisible());
+}
+
+TEST_F(LiveWindow, TickCountsFollowTheViewHeights)
+{
+    stop();
+    togglePanel(Frequency);
+    QValueAxis* timeY = axis(Time, Qt::Vertical);
+    QValueAxis* spectrumY = axis(Frequency, Qt::Vertical);
+    const auto relayoutWith = [&](int timeHeight, int spectrumHeight) {
+        view(Time)->setFixedHeight(timeHeight);
+        view(Frequency)->setFixedHeight(spectrumHeight);
+        QCoreApplication::processEvents();
+        // Any show button restarts the relayout, which posts the tick pass.
+        togglePanel(Measurements);
+    };
+
+    spectrumY->setTickCount(9);
+    relayoutWith(90, 400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timeY->tickCount() == 3; }, kWaitMs));
+    // A squeezed view ends the pass (which runs whole once the time axis has
+    // its count): the spectrum keeps its count.
+    EXPECT_EQ(spectrumY->tickCount(), 9);
+
+    relayoutWith(200, 400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timeY->tickCount() == 5; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spectrumY->tickCount() == 11; }, kWaitMs));
+
+    relayoutWith(400, 120);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return timeY->tickCount() == 11; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spectrumY->tickCount() == 3; }, kWaitMs));
+}
+
+TEST_F(LiveWindow, SettingsPanelSwitchesHideWholePanels)
+{
+    Settings* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<Settings*>(w))
+            dialog = s;
+    ASSERT_NE(dialog, nullptr);
+    bool show[10] = {true, false, true, true, true, true, false, false, false, false};
+    emit dialog->sigShowStateChange(show);
+    EXPECT_TRUE(get<QWidget>("widgetMeasurements")->isHidden());
+    EXPECT_FALSE(get<QWidget>("widgetTime")->isHidden());
+}
