@@ -149,9 +149,9 @@ Config readConfig()
     for (int ch = 0; ch < 4; ++ch) {
         c.signals[ch] = lompcie::defaultSignalConfig(ch);
         const std::string name = "LOMPCIE_CH" + std::to_string(ch);
-        if (const char *spec = env(name.c_str())) {
+        if (const char *text = env(name.c_str())) {
             std::string error;
-            if (!lompcie::parseSignalConfig(spec, c.signals[ch], error))
+            if (!lompcie::parseSignalConfig(text, c.signals[ch], error))
                 std::fprintf(stderr, "LomPcieDmaDll: ignoring %s: %s\n", name.c_str(), error.c_str());
         }
     }

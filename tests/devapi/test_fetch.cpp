@@ -371,3 +371,22 @@ TEST_F(Fetch, EdgeThatNeverComesTimesOut)
     EXPECT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_EDGE, 0, 2000, 1), KELPCIE_ERR_CAPTURE_TIMEOUT);
     EXPECT_TRUE(r.untouched());
 }
+
+TEST_F(Fetch, MalformedSignalSettingsFallBackToTheDefaults)
+{
+    // Units no capture has written hold the signal from sample 0 on, so two
+    // boards with the same settings read the same there.
+    const auto powerOn = [&](const char *ch0) {
+        configure({{"LOMPCIE_CH0", ch0}});
+        const uint32_t c = openBoard();
+        Record r(256);
+        EXPECT_EQ(r.fetch(c, 1000, 7), 0);
+        return r.ch[0];
+    };
+    const std::vector<double> defaults = powerOn(nullptr);
+    for (const char *bad : {"bogus", "tone:freq=abc", "tone:freq", "tone:h1=-3", "pulse:duty=2", "sweep:period=0",
+                            "tone:freq=1e400", ":", ""})
+        EXPECT_EQ(powerOn(bad), defaults) << bad;
+    EXPECT_NE(powerOn("tone:freq=1e6"), defaults);
+    EXPECT_EQ(powerOn("off"), std::vector<double>(256, 0.0));
+}
