@@ -260,9 +260,6 @@ private:
     QWidget* panelWidget(int panel) const;
     QWidget* panelContent(int panel) const;
     QPushButton* panelShowButton(int panel) const;
-    // Shows the outcome of the board discovery: "H452" and the board text
-    // when a board was found, "Simulation" and the form's demo text otherwise.
-    void showBoardDiscovery(bool boardFound);
     // Columns, header, channel rows and "0.00" cells of the measurements table.
     void setupStatTable();
 };

@@ -4,7 +4,7 @@
 // measurements table, the five dark charts with their axes, series and
 // views, the overview strip and the splitter that stacks the six panels.
 // Also the small lookups the slots use to reach a channel's series and a
-// panel's parts, and the display of the board discovery.
+// panel's parts.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -419,16 +419,5 @@ QPushButton* MainWindow::panelShowButton(int panel) const
     case 4: return ui->btnConstellationShow;
     case 5: return ui->btnEyeShow;
     default: return nullptr;
-    }
-}
-
-void MainWindow::showBoardDiscovery(bool boardFound)
-{
-    if (boardFound) {
-        ui->comBoxDevType->setCurrentIndex(0);
-        ui->labDevInfo->setText(tr("示波器 · H452(4通道)"));
-    } else {
-        // The form's demo text stays.
-        ui->comBoxDevType->setCurrentIndex(1);
     }
 }
