@@ -736,6 +736,14 @@
         <translation>Channel </translation>
     </message>
     <message>
+        <source>本地文件</source>
+        <translation>Local File</translation>
+    </message>
+    <message>
+        <source>Binary Files (*.bin)</source>
+        <translation>Binary Files (*.bin)</translation>
+    </message>
+    <message>
         <source>V</source>
         <translation>V</translation>
     </message>
