@@ -1,0 +1,321 @@
+// h452-analyze run as a program on sample files written here: record
+// numbering, offsets and wrap, the three formats, constellation and eye
+// members, the same figures as the library, and one-line errors.
+#include "AnalysisState.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// A fresh folder per test program run, removed at the end.
+class TempDir {
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/h452-analyze-test-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path_ = made ? made : "/tmp";
+    }
+    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+TempDir& tempDir()
+{
+    static TempDir dir;
+    return dir;
+}
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CliRun analyze(const std::string& args)
+{
+    const std::string err = tempDir().file("stderr.txt");
+    const std::string command = std::string("'") + H452_ANALYZE_PATH + "' " + args + " 2>'" + err + "'";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.out.append(buffer, got);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = readAll(err);
+    return run;
+}
+
+// Sample i of channel k as an int16 code; the file is written in the group
+// layout: four samples of channel 0, then of 1, 2, 3, little-endian.
+using Signal = std::function<int(int channel, long long sample)>;
+
+std::string writeSamples(const std::string& name, long long samples, const Signal& signal)
+{
+    const std::string path = tempDir().file(name);
+    std::ofstream out(path, std::ios::binary);
+    for (long long g = 0; g < samples / 4; ++g) {
+        for (int k = 0; k < 4; ++k) {
+            for (int j = 0; j < 4; ++j) {
+                const auto code = static_cast<std::uint16_t>(static_cast<std::int16_t>(signal(k, g * 4 + j)));
+                const char bytes[2] = {static_cast<char>(code & 0xff), static_cast<char>(code >> 8)};
+                out.write(bytes, 2);
+            }
+        }
+    }
+    return path;
+}
+
+int toneCode(double amplitude, double bin, int n, long long i)
+{
+    return static_cast<int>(std::lround(amplitude * std::cos(2.0 * kPi * bin * static_cast<double>(i % n) / n)));
+}
+
+// Value of "key": in a JSON line (a number or one of the strings "inf",
+// "-inf", "nan"), starting the search at `from`.
+double jsonNumber(const std::string& line, const std::string& key, std::size_t from = 0)
+{
+    const std::string needle = "\"" + key + "\": ";
+    const std::size_t at = line.find(needle, from);
+    if (at == std::string::npos)
+        return std::nan("");
+    const char* p = line.c_str() + at + needle.size();
+    if (*p == '"') {
+        const std::string word(p + 1, std::strchr(p + 1, '"'));
+        return word == "inf" ? INFINITY : word == "-inf" ? -INFINITY : std::nan("");
+    }
+    return std::strtod(p, nullptr);
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::stringstream s(text);
+    std::string line;
+    while (std::getline(s, line))
+        out.push_back(line);
+    return out;
+}
+
+std::size_t count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(AnalyzeCli, TableShowsEveryRecordUpToTheEndOfTheFile)
+{
+    // 2500 samples per channel: records at 0, 8000 and 16000 bytes, the last
+    // one reaching past the end of the file.
+    const std::string file = writeSamples("table.bin", 2500, [](int k, long long i) {
+        return toneCode(16383.5, 100 + k, 1000, i);
+    });
+    const CliRun run = analyze("'" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.err.empty());
+    EXPECT_NE(run.out.find("record 0 (offset 0 bytes)"), std::string::npos);
+    EXPECT_NE(run.out.find("record 1 (offset 8000 bytes)"), std::string::npos);
+    EXPECT_NE(run.out.find("record 2 (offset 16000 bytes)"), std::string::npos);
+    EXPECT_EQ(run.out.find("record 3"), std::string::npos);
+    EXPECT_EQ(count(run.out, "通道 3"), 3u);
+    EXPECT_NE(run.out.find("NSD(dBm)"), std::string::npos);
+    // Half scale reads -6.02 dBFS; channel 2 sits at 102 MHz.
+    EXPECT_NE(run.out.find("-6.02"), std::string::npos);
+    EXPECT_NE(run.out.find("102.00"), std::string::npos);
+}
+
+TEST(AnalyzeCli, RecordsWrapLikeTheReplay)
+{
+    // Exactly two records: --records 5 reads 0, 8000, 0, 8000, 0.
+    const std::string file = writeSamples("two.bin", 2000, [](int k, long long i) {
+        return toneCode(1000.0 * (k + 1), 50, 1000, i) + static_cast<int>(i % 7);
+    });
+    const CliRun run = analyze("--records 5 --format csv --channels 2 '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> l = lines(run.out);
+    ASSERT_EQ(l.size(), 6u);
+    EXPECT_EQ(l[0], "record,offset,channel,peak_bin,NSD_dBm,NSD_nV,SNR,ENOB,MAX_dBFS,Frequ_MHz,SFDR,SINAD");
+    const char* offsets[] = {"0", "8000", "0", "8000", "0"};
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(l[r + 1].rfind(std::to_string(r) + "," + offsets[r] + ",2,50,", 0), 0u) << l[r + 1];
+}
+
+TEST(AnalyzeCli, JsonCarriesTheLibrarysFiguresAtFullPrecision)
+{
+    // The same samples through the library directly must give the very same
+    // doubles: one code path, and numbers printed so they read back exactly.
+    const int n = 1000;
+    const Signal signal = [](int k, long long i) {
+        return toneCode(3000.0 + 500 * k, 37 + 11 * k, 1000, i) + static_cast<int>((i * 7919 + k) % 23) - 11;
+    };
+    const std::string file = writeSamples("json.bin", 3 * n, signal);
+    const CliRun run = analyze("--format json --window 1 --sample-rate 500MS/s '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> l = lines(run.out);
+    ASSERT_EQ(l.size(), 3u);
+
+    h452::AnalysisState state;
+    state.setWindowType(1);
+    std::vector<double> ch[4];
+    h452::FrameInput in;
+    in.sampleCount = n;
+    in.sampleRateHz = 5e8;
+    h452::FrameResult result;
+    const char* keys[8] = {"NSD_dBm", "NSD_nV", "SNR", "ENOB", "MAX_dBFS", "Frequ_MHz", "SFDR", "SINAD"};
+    for (int r = 0; r < 3; ++r) {
+        for (int k = 0; k < 4; ++k) {
+            ch[k].resize(n);
+            for (int i = 0; i < n; ++i)
+                ch[k][i] = signal(k, static_cast<long long>(r) * n + i);
+            in.samples[k] = ch[k].data();
+            in.channelEnabled[k] = true;
+        }
+        h452::analyzeFrame(state, in, result);
+        EXPECT_EQ(l[r].rfind("{\"record\": " + std::to_string(r) + ", \"offset\": " + std::to_string(r * 8000), 0),
+                  0u);
+        for (int k = 0; k < 4; ++k) {
+            const std::size_t at = l[r].find("{\"channel\": " + std::to_string(k));
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_EQ(jsonNumber(l[r], "peak_bin", at), result.channels[k].peakBin);
+            for (int f = 0; f < 8; ++f)
+                EXPECT_EQ(jsonNumber(l[r], keys[f], at), result.figures[k].value(f)) << keys[f] << " ch " << k;
+        }
+    }
+    EXPECT_NEAR(jsonNumber(l[0], "Frequ_MHz"), 18.5, 1e-9);  // bin 37 at 500 MS/s
+}
+
+TEST(AnalyzeCli, NonFiniteFiguresAreStrings)
+{
+    // A noiseless tone whose rounding error repeats every 10 samples puts all
+    // power into the line and its harmonics: noise 0, NSD -inf, SNR +inf.
+    // Channel 3 is silent: no line, figures 0.
+    const std::string file = writeSamples("clean.bin", 1000, [](int k, long long i) {
+        return k == 3 ? 0 : toneCode(10000.0, 100, 1000, i);
+    });
+    const CliRun run = analyze("--format json '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"SNR\": \"inf\""), std::string::npos) << run.out;
+    const std::size_t ch3 = run.out.find("{\"channel\": 3");
+    EXPECT_EQ(jsonNumber(run.out, "peak_bin", ch3), 0.0);
+    EXPECT_EQ(jsonNumber(run.out, "SNR", ch3), 0.0);
+}
+
+TEST(AnalyzeCli, RecordLengthNotAMultipleOfFour)
+{
+    // Tones periodic in 101 samples: read at their own positions, record 1
+    // (starting inside a group) holds the same samples as record 0, so the
+    // figures repeat exactly.
+    const std::string file = writeSamples("odd.bin", 404, [](int k, long long i) {
+        return toneCode(2000.0, 10 + k, 101, i) + static_cast<int>((i % 101) * 3 % 17);
+    });
+    const CliRun run = analyze("--record-length 101 --records 2 --format csv '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> l = lines(run.out);
+    ASSERT_EQ(l.size(), 9u);
+    // Everything after "record,offset," must repeat.
+    auto figures = [](const std::string& line) { return line.substr(line.find(',', line.find(',') + 1)); };
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(l[5 + k].rfind("1,808,", 0), 0u) << l[5 + k];
+        EXPECT_EQ(figures(l[1 + k]), figures(l[5 + k])) << l[1 + k] << " / " << l[5 + k];
+    }
+}
+
+TEST(AnalyzeCli, ConstellationAndEyeMembers)
+{
+    // Channel 0: a 100 MHz tone (period 10 samples); channel 1 silent.
+    const std::string file = writeSamples("views.bin", 2000, [](int k, long long i) {
+        return k == 0 ? toneCode(5000.0, 100, 1000, i) : 0;
+    });
+    const CliRun run = analyze("--format json --constellation QPSK --eye 0 --records 1 --channels 0,1 '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string& j = run.out;
+    ASSERT_EQ(count(j, "\"constellation\""), 1u);
+    ASSERT_EQ(count(j, "\"eye\""), 1u);
+    const double start = jsonNumber(j, "start", j.find("\"constellation\""));
+    // The window's start: the first smallest of the first 10 samples.
+    int expected = 0;
+    for (int i = 1; i < 10; ++i)
+        if (toneCode(5000.0, 100, 1000, i) < toneCode(5000.0, 100, 1000, expected))
+            expected = i;
+    EXPECT_EQ(start, expected);
+    const std::size_t iAt = j.find("\"i\": [");
+    const std::size_t qAt = j.find("\"q\": [");
+    ASSERT_NE(iAt, std::string::npos);
+    ASSERT_NE(qAt, std::string::npos);
+    const std::string iList = j.substr(iAt, j.find(']', iAt) - iAt);
+    EXPECT_EQ(count(iList, ",") + 1, 1000u - expected);
+    const std::size_t xAt = j.find("\"x\": [");
+    const std::size_t yAt = j.find("\"y\": [");
+    const std::string xList = j.substr(xAt, j.find(']', xAt) - xAt);
+    const std::string yList = j.substr(yAt, j.find(']', yAt) - yAt);
+    EXPECT_EQ(count(xList, ","), count(yList, ","));
+    // Traces of 10 points from 0 to 1.
+    EXPECT_EQ((count(xList, ",") + 1) % 10, 0u);
+    EXPECT_EQ(xList.substr(0, 8), "\"x\": [0,");
+    // Table and CSV carry figures only.
+    const CliRun csv = analyze("--format csv --constellation QPSK --eye 0 --records 1 '" + file + "'");
+    EXPECT_EQ(csv.out.find("constellation"), std::string::npos);
+}
+
+TEST(AnalyzeCli, BadArgumentsAndFilesGiveOneLineErrors)
+{
+    const std::string empty = tempDir().file("empty.bin");
+    std::ofstream(empty).close();
+    const std::string good = writeSamples("good.bin", 1000, [](int, long long i) { return static_cast<int>(i % 50); });
+    const std::string cases[] = {
+        "",
+        "--window 12 '" + good + "'",
+        "--sample-rate fast '" + good + "'",
+        "--records -1 '" + good + "'",
+        "'" + tempDir().file("missing.bin") + "'",
+        "'" + empty + "'",
+        "'" + good + "' '" + good + "'",
+        "--eye 1 --channels 0 '" + good + "'",
+    };
+    for (const std::string& args : cases) {
+        const CliRun run = analyze(args);
+        EXPECT_NE(run.exitCode, 0) << args;
+        EXPECT_TRUE(run.out.empty()) << args;
+        ASSERT_FALSE(run.err.empty()) << args;
+        EXPECT_EQ(count(run.err, "\n"), 1u) << run.err;
+        EXPECT_EQ(run.err.rfind("h452-analyze: ", 0), 0u) << run.err;
+    }
+    const CliRun help = analyze("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("usage: h452-analyze"), std::string::npos);
+}
