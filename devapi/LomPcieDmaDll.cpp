@@ -543,7 +543,7 @@ struct Emulator {
             return b.captureDone ? 1u : 0u;
         case RegTriggerFine:
             pollTrigger(b);
-            return b.fired ? 0u : 0u;
+            return 0u; // the trigger instant is always sample 0 of its unit
         case RegTriggerUnit:
             pollTrigger(b);
             return b.triggerUnit;

@@ -63,6 +63,17 @@
  *       F <count>                                FindDev
  *     (decimal numbers; register values as unsigned 32-bit; hex lowercase)
  *
+ * Captures: 768 <- 1 captures units [788, 788 + 792) at once (or starts
+ * the continuous capture from unit 788 when 880 is 1), and 812 reads 1;
+ * 768 <- 4 arms a triggered capture that fires after the trigger delay: with
+ * condition 1-4 (register 848) at the next rising edge of channel 0-3
+ * through the level in 852, with 5-8 at a falling edge, otherwise (and
+ * after 860 <- 8, the external trigger) at once; a level the signal never
+ * crosses never fires. The ring around the trigger unit (868) then holds
+ * the signal with the trigger instant at sample 0 of that unit. The
+ * two-channel capture (256 <- 1) delivers channel 0 in the high and
+ * channel 1 in the low half of each 32-bit word.
+ *
  * The sample rate follows the registers as on the board: 512 selects
  * 1 GS/s (0), 500 MS/s (1) or the 250 MS/s decimation chain (2), where bits
  * 0-2 of 272 each halve the rate, bit 4 divides it by the factor in 276 and
