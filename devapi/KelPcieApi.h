@@ -30,9 +30,10 @@
  * +-32767) delivered as doubles without scaling.
  *
  * Diagnostics: KELPCIE_POLL_SLEEP_US (default 1000) sets the length of the
- * "1 ms" sleep between polls, and KELPCIE_STALL_TIMEOUT_MS (default 1000)
- * the continuous read's stall limit; both exist so that time-out paths can
- * be exercised quickly and are read at every call that polls.
+ * library's "1 ms" sleeps (between polls and after converter writes), and
+ * KELPCIE_STALL_TIMEOUT_MS (default 1000) the continuous read's stall
+ * limit; both exist so that time-out paths can be exercised quickly and are
+ * read at every sleep or wait.
  */
 #ifndef KELPCIEAPI_H
 #define KELPCIEAPI_H
