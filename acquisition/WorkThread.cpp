@@ -134,7 +134,7 @@ QString WorkThread::localFilePath() const
 void WorkThread::run()
 {
     qDebug().noquote() << QStringLiteral("子线程开始执行，线程ID：")
-                       << quintptr(QThread::currentThreadId());
+                       << QThread::currentThreadId();
     // The stop flags are not cleared here: a stop requested between start()
     // and this point must still end the run. They are cleared on the way out.
     readUnit = 0;
