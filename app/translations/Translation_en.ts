@@ -145,7 +145,7 @@
     </message>
     <message>
         <source>水平 &amp; 采集</source>
-        <translation>Horizontal &amp; Acquisition</translation>
+        <translation>Horizontal &amp; Acq.</translation>
     </message>
     <message>
         <source>触发 ┙﹉┕</source>
