@@ -8,7 +8,9 @@
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QChart>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,6 +26,7 @@
 #include <QScatterSeries>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -445,6 +448,50 @@ TEST(MainWindowForm, EnglishTranslationReplacesFormAndWindowTexts)
         EXPECT_EQ(axisOf(view->chart(), Qt::Vertical)->titleText(), QStringLiteral("Amplitude (mV)"));
         // The choice values the slots compare by index stay where they were.
         EXPECT_EQ(child<QComboBox>(window, "comBoxTimeSpan")->count(), 121);
+
+        // No Chinese text is left anywhere in the window or the settings
+        // dialog: a text added without its translation shows up here.
+        QStringList untranslated;
+        QList<QWidget*> tops = {&window};
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->inherits("Settings"))
+                tops << top;
+        }
+        EXPECT_EQ(tops.size(), 2) << "the settings dialog is a window of its own";
+        for (QWidget* top : tops) {
+            QStringList texts = {top->windowTitle()};
+            for (QLabel* label : top->findChildren<QLabel*>())
+                texts << label->text();
+            for (QAbstractButton* button : top->findChildren<QAbstractButton*>())
+                texts << button->text();
+            for (QComboBox* box : top->findChildren<QComboBox*>())
+                texts << itemsOf(box);
+            for (QTabWidget* tabs : top->findChildren<QTabWidget*>()) {
+                for (int i = 0; i < tabs->count(); ++i)
+                    texts << tabs->tabText(i);
+            }
+            for (QTableWidget* table : top->findChildren<QTableWidget*>()) {
+                for (int c = 0; c < table->columnCount(); ++c)
+                    texts << table->horizontalHeaderItem(c)->text();
+                for (int r = 0; r < table->rowCount(); ++r)
+                    texts << table->item(r, 0)->text();
+            }
+            for (InteractiveChartView* view : top->findChildren<InteractiveChartView*>()) {
+                for (QtCharts::QAbstractAxis* axis : view->chart()->axes())
+                    texts << axis->titleText();
+            }
+            for (QAction* action : top->findChildren<QAction*>())
+                texts << action->text();
+            for (const QString& text : texts) {
+                for (const QChar c : text) {
+                    if (c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff) {
+                        untranslated << text;
+                        break;
+                    }
+                }
+            }
+        }
+        EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join(QStringLiteral(" | ")).toStdString();
     }
     QCoreApplication::removeTranslator(&translator);
 }

@@ -81,3 +81,54 @@ TEST(Screenshot, ShowsTheWindowWithDarkChartsTraceAndControlColumn)
     // The light control column.
     EXPECT_GT(countColour(image, controlColumn, QColor(247, 247, 247)), 344 * 861 / 2);
 }
+
+namespace {
+
+// Runs H452 on the offscreen platform (no X server needed) and returns its
+// exit code, or -1 when it does not end within the time-out.
+int runProgram(const QStringList& args, QByteArray* output)
+{
+    QTemporaryDir dir;
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("LOMPCIE_BOARDS"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(QStringLiteral(H452_PROGRAM), args);
+    if (!program.waitForFinished(120000)) {
+        program.kill();
+        program.waitForFinished(5000);
+        return -1;
+    }
+    *output = program.readAll();
+    return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+}
+
+}  // namespace
+
+TEST(Screenshot, MalformedOptionsAreRefusedBeforeTheWindowOpens)
+{
+    QByteArray output;
+    EXPECT_EQ(runProgram({QStringLiteral("--screenshot")}, &output), 2);
+    EXPECT_TRUE(output.contains("--screenshot needs a file name")) << output.toStdString();
+    EXPECT_EQ(runProgram({QStringLiteral("--screenshot"), QStringLiteral("x.png"), QStringLiteral("--screenshot-delay"),
+                          QStringLiteral("soon")},
+                         &output),
+              2);
+    EXPECT_EQ(runProgram({QStringLiteral("--screenshot"), QStringLiteral("x.png"), QStringLiteral("--screenshot-delay"),
+                          QStringLiteral("-5")},
+                         &output),
+              2);
+}
+
+TEST(Screenshot, UnwritableFileEndsWithAFailureCode)
+{
+    QByteArray output;
+    EXPECT_EQ(runProgram({QStringLiteral("--screenshot"), QStringLiteral("/nonexistent-folder/shot.png"),
+                          QStringLiteral("--screenshot-delay"), QStringLiteral("0")},
+                         &output),
+              1);
+    EXPECT_TRUE(output.contains("cannot write the screenshot")) << output.toStdString();
+}
