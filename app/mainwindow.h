@@ -157,7 +157,7 @@ private:
     bool running = false;
     QAction* autoSetupAction = nullptr;
     QAction* defaultSetupAction = nullptr;
-    // channelStats (four ChannelFigures of the measurements) follows here.
+    // channelStats: the four ChannelFigures live in `analysis` (below).
     int recordLength = 1000;
     // Set by GUI-thread actions, consumed under dataMutex on the acquisition
     // thread; atomic so that a set without the lock is still well defined.

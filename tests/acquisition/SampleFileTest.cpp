@@ -41,17 +41,6 @@ protected:
 
 } // namespace
 
-TEST(SampleFileLayout, CodeIndexFollowsTheGroupLayout)
-{
-    // Group g holds instants 4g..4g+3, 16 codes: channel k at codes 4k..4k+3.
-    EXPECT_EQ(sf::codeIndex(0, 0), 0);
-    EXPECT_EQ(sf::codeIndex(3, 0), 3);
-    EXPECT_EQ(sf::codeIndex(0, 1), 4);
-    EXPECT_EQ(sf::codeIndex(2, 3), 14);
-    EXPECT_EQ(sf::codeIndex(4, 0), 16);
-    EXPECT_EQ(sf::codeIndex(101, 2), 25 * 16 + 8 + 1);
-}
-
 TEST(SampleFileLayout, PackThenUnpackKeepsEverySample)
 {
     for (int n : {1, 2, 3, 4, 5, 7, 101, 1024}) {

@@ -183,25 +183,6 @@ TEST(WorkThreadReplay, BadFilesLogAndEmitNothingAndStopPromptly)
     }
 }
 
-TEST(WorkThreadReplay, ShortFileReplaysFromTheStartWithZeros)
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("short.bin"));
-    ASSERT_TRUE(writeFile(file, makeStream(40)));
-    WorkThread thread;
-    thread.setLocalFilePath(file);
-    FrameCollector frames(thread, 100);
-    start(thread, 100, acquisition::kModeLocalFile);
-    ASSERT_TRUE(waitFor([&]() { return frames.count() >= 2; }));
-    ASSERT_TRUE(stop(thread));
-    for (std::size_t f = 0; f < 2; ++f) {
-        const Frame got = frames.frame(f);
-        EXPECT_EQ(got[1][39], double(codeOf(39, 1)));
-        EXPECT_EQ(got[1][40], 0.0);
-        EXPECT_EQ(got[3][99], 0.0);
-    }
-}
-
 TEST(WorkThreadReplay, PathHandOverWhileReplaying)
 {
     QTemporaryDir dir;
