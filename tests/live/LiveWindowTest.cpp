@@ -162,6 +162,7 @@ TEST_F(LiveWindow, RunButtonTogglesAcquisitionAndItsLooks)
 TEST_F(LiveWindow, SingleWhileRunningStopsThenShowsOneRecord)
 {
     togglePanel(Measurements);
+    get<QCheckBox>("checkBoxChn2")->setChecked(true);
     get<QPushButton>("btnSingle")->click();
     EXPECT_FALSE(thread()->isRunning());
     EXPECT_FALSE(isRunningLook());
@@ -170,19 +171,34 @@ TEST_F(LiveWindow, SingleWhileRunningStopsThenShowsOneRecord)
     // The table is refreshed once a second, and not while the window still
     // settles from its first show; ask for refreshes until one lands.
     auto* table = get<QTableWidget>("statTable");
-    const auto frequencyCell = [table]() -> QString {
+    const auto frequencyCell = [table](int channel) -> QString {
+        const QString label = QStringLiteral("通道 %1").arg(channel);
         for (int row = 0; row < table->rowCount(); ++row)
-            if (table->item(row, 0) && table->item(row, 0)->text() == QStringLiteral("通道 0"))
+            if (table->item(row, 0) && table->item(row, 0)->text() == label)
                 return table->item(row, 6) ? table->item(row, 6)->text() : QString();
         return QString();
     };
+    // Channel 0 of the single record is a 20 MHz sine, channel 2 a 10 MHz
+    // square wave: each figure must land on its own channel's row although
+    // the table sorts its rows.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             QMetaObject::invokeMethod(window.get(), "updateStatTableAndLabel");
-            return frequencyCell() == QStringLiteral("20.00");
+            return frequencyCell(0) == QStringLiteral("20.00");
         },
         kWaitMs))
-        << frequencyCell().toStdString();
+        << frequencyCell(0).toStdString();
+    EXPECT_EQ(frequencyCell(2), QStringLiteral("10.00"));
+    EXPECT_EQ(frequencyCell(1), QStringLiteral("0.00"));   // disabled: left as it was
+    // The user sorts by frequency (a header click): the next refreshes still
+    // write each channel into its own row.
+    table->sortItems(6, Qt::DescendingOrder);
+    for (int refresh = 0; refresh < 2; ++refresh)
+        QMetaObject::invokeMethod(window.get(), "updateStatTableAndLabel");
+    EXPECT_EQ(frequencyCell(0), QStringLiteral("20.00"));
+    EXPECT_EQ(frequencyCell(2), QStringLiteral("10.00"));
+    for (int c = 0; c < 4; ++c)
+        EXPECT_FALSE(frequencyCell(c).isEmpty()) << "row of channel " << c << " lost its label";
     // Nothing queued from the stopped run overwrites it later.
     const QPointF first = overview(0)->at(0);
     QCoreApplication::processEvents();
