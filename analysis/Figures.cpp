@@ -49,11 +49,12 @@ double ChannelFigures::value(int column) const
     }
 }
 
-double computeSnr(const double* magnitudes, int count, int peakBin, int halfWidth, double* nsdDbm,
-                  double* nsdNv)
+namespace {
+
+double snrWithTotal(const double* magnitudes, int count, int peakBin, int halfWidth, double total, double* nsdDbm,
+                    double* nsdNv)
 {
     const int half = count / 2;
-    const double total = totalPower(magnitudes, half);
     const int h = std::max(0, halfWidth);
     double harmonics = 0.0;
     if (peakBin > 0) {
@@ -80,10 +81,9 @@ double computeSnr(const double* magnitudes, int count, int peakBin, int halfWidt
     return std::numeric_limits<double>::infinity();
 }
 
-double computeSinad(const double* magnitudes, int count, int peakBin, int halfWidth)
+double sinadWithTotal(const double* magnitudes, int count, int peakBin, int halfWidth, double total)
 {
     const int half = count / 2;
-    const double total = totalPower(magnitudes, half);
     const int h = std::max(0, halfWidth);
     double line = 0.0;
     const int lo = std::max(0, peakBin - h);
@@ -94,6 +94,19 @@ double computeSinad(const double* magnitudes, int count, int peakBin, int halfWi
     if (rest > 0.0)
         return 10.0 * std::log10(line / rest + 1e-20);
     return std::numeric_limits<double>::infinity();
+}
+
+}  // namespace
+
+double computeSnr(const double* magnitudes, int count, int peakBin, int halfWidth, double* nsdDbm,
+                  double* nsdNv)
+{
+    return snrWithTotal(magnitudes, count, peakBin, halfWidth, totalPower(magnitudes, count / 2), nsdDbm, nsdNv);
+}
+
+double computeSinad(const double* magnitudes, int count, int peakBin, int halfWidth)
+{
+    return sinadWithTotal(magnitudes, count, peakBin, halfWidth, totalPower(magnitudes, count / 2));
 }
 
 double computeSfdr(const double* magnitudes, int count, int peakBin, int halfWidth)
@@ -128,8 +141,10 @@ void computeSpectrumFigures(const double* magnitudes, int count, int peakBin, in
 {
     if (!magnitudes || count <= 0)
         return;
-    figures.snrDb = computeSnr(magnitudes, count, peakBin, halfWidth, &figures.nsdDbm, &figures.nsdNv);
-    figures.sinadDb = computeSinad(magnitudes, count, peakBin, halfWidth);
+    // The total power is shared by SNR and SINAD: one pass instead of two.
+    const double total = totalPower(magnitudes, count / 2);
+    figures.snrDb = snrWithTotal(magnitudes, count, peakBin, halfWidth, total, &figures.nsdDbm, &figures.nsdNv);
+    figures.sinadDb = sinadWithTotal(magnitudes, count, peakBin, halfWidth, total);
     figures.sfdrDb = computeSfdr(magnitudes, count, peakBin, halfWidth);
     figures.enobBits = computeEnob(figures.snrDb);
 }
