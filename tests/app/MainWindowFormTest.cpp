@@ -108,7 +108,12 @@ TEST(MainWindowForm, WindowAndColumnGeometry)
     // The scrolling column is exactly as tall as its content.
     EXPECT_EQ(child<QWidget>(window, "scrollAreaWidgetContents")->height(),
               child<QWidget>(window, "widgetConfig")->height());
-    EXPECT_EQ(child<QPushButton>(window, "btnSettings")->geometry(), QRect(310, 130, 24, 24));
+    auto* settingsButton = child<QPushButton>(window, "btnSettings");
+    EXPECT_EQ(settingsButton->geometry(), QRect(310, 130, 24, 24));
+    // The run-state label overlaps the settings button; the button must stay
+    // on top, or the label would swallow its clicks.
+    EXPECT_EQ(group->childAt(settingsButton->geometry().center()), settingsButton);
+    EXPECT_EQ(group->childAt(QPoint(312, 133)), settingsButton);
     EXPECT_EQ(child<QLineEdit>(window, "editXPosValue")->geometry(), QRect(230, 183, 88, 24));
 }
 
