@@ -318,3 +318,24 @@ TEST(Frame, ComputeSpectrumAndSettings)
     EXPECT_TRUE(state.computeSpectrum(dc.data(), 100, 0, true, out.data(), &peak));
     EXPECT_EQ(peak, 0);
 }
+
+TEST(Frame, StaleFrequencyResponseStoreIsResizedNotOverrun)
+{
+    // A record-length change that did not reset the store (sized for 1000)
+    // must not write bin 700 of a 2000-sample frame past its end: the frame
+    // resizes the store first.
+    AnalysisState state;
+    state.resetFrequencyResponse(1000);
+    FrameResult r;
+    Frame f(2000);
+    f.input.freqRspPanel = true;
+    f.tone(3, 700, 1000.0);
+    analyzeFrame(state, f.input, r);
+    EXPECT_EQ(state.freqRsp.frequencyHz[3].size(), 1000u);
+    ASSERT_TRUE(r.channels[3].freqRspUpdated);
+    EXPECT_EQ(r.channels[3].freqRspFrequencyHz.size(), 1u);
+    // Out-of-range stores are refused outright.
+    EXPECT_FALSE(state.freqRsp.update(3, 1000, 1e6, -3.0));
+    EXPECT_FALSE(state.freqRsp.update(4, 1, 1e6, -3.0));
+    EXPECT_FALSE(state.freqRsp.update(0, -1, 1e6, -3.0));
+}
