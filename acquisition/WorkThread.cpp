@@ -137,7 +137,7 @@ void WorkThread::run()
                        << QThread::currentThreadId();
     // The stop flags are not cleared here: a stop requested between start()
     // and this point must still end the run. They are cleared on the way out.
-    readUnit = 0;
+    readUnit = streamStartUnit;
     std::fill(blockBuffer.begin(), blockBuffer.end(), 0u);
 
     {

@@ -92,6 +92,9 @@ public:
     // Test seam: the noise source of the simulated frames (null: the
     // process-wide generator). Set while not running.
     void setNoiseSource(QRandomGenerator* source) { noiseSource = source; }
+    // Test seam: the DDR unit at which a continuous run starts reading (0 in
+    // the program), so that a block crossing the ring's end can be provoked.
+    void setStreamStartUnit(quint32 unit) { streamStartUnit = unit; }
 
     // Guards the frame buffers and the stop request (see above). A std::mutex
     // rather than a QMutex so that ThreadSanitizer sees the hand-over of the
@@ -128,6 +131,7 @@ private:
     int blockGroups = 256;
     quint32 blockUnits = 128;
     quint32 readUnit = 0;
+    quint32 streamStartUnit = 0;
     // 8192 bytes as 32-bit words: the DMA moves words.
     std::vector<quint32> blockBuffer = std::vector<quint32>(2048, 0);
     QRandomGenerator* noiseSource = nullptr;
