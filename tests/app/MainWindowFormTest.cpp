@@ -168,7 +168,9 @@ TEST(MainWindowForm, WidgetsTheSlotsReachByName)
         child<QWidget>(window, name);
     for (const char* name : {"btnTimeShow", "btnEyeShow", "btnMeasurementsShow"})
         EXPECT_EQ(child<QPushButton>(window, name)->text(), QStringLiteral(">"));
+    // No board in the test environment: the discovery shows the simulation.
     EXPECT_EQ(child<QLabel>(window, "labDevInfo")->text(), QStringLiteral("示范：模拟示波器 · H452(4通道)"));
+    EXPECT_EQ(child<QComboBox>(window, "comBoxDevType")->currentText(), QStringLiteral("Simulation"));
 }
 
 TEST(MainWindowForm, AutoButtonCarriesItsMenu)
