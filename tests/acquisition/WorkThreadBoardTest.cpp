@@ -1,4 +1,6 @@
-// WorkThread's continuous transfer against the emulated board: blocks follow
+// WorkThread against the emulated board. Fetch passes: frames from the board,
+// and a trigger that never comes gives no frame and no hang. Continuous
+// transfer: blocks follow
 // the board's write pointer (each starting at the previous block's last
 // unit), a block across the ring's end arrives contiguous from two transfers,
 // and Stop returns even when the board's write pointer has stalled.
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -24,8 +27,10 @@ constexpr quint32 kLastUnit = 0x3ffffff;
 // reads w mod 65536) and starts its continuous capture at unit 0.
 class BoardStream : public ::testing::Test {
 protected:
-    void open(const char* streamRate = nullptr)
+    void open(const char* streamRate = nullptr, const char* triggerDelay = nullptr)
     {
+        if (triggerDelay)
+            qputenv("LOMPCIE_TRIGGER_DELAY_MS", triggerDelay);
         KelPcieClose();
         qputenv("LOMPCIE_BOARDS", "1");
         qputenv("LOMPCIE_PATTERN", "ramp");
@@ -51,12 +56,14 @@ protected:
         qunsetenv("LOMPCIE_BOARDS");
         qunsetenv("LOMPCIE_PATTERN");
         qunsetenv("LOMPCIE_STREAM_RATE");
+        qunsetenv("LOMPCIE_TRIGGER_DELAY_MS");
+        qunsetenv("KELPCIE_POLL_SLEEP_US");
         LomPcieResetEmulator();
     }
-    void run(WorkThread& thread, BlockRing& ring)
+    void run(WorkThread& thread, BlockRing& ring, int mode = acquisition::kModeContinuous)
     {
         thread.setBlockRing(&ring);
-        thread.setParameters(1000, 0, acquisition::kModeContinuous, 0, 0, 0);
+        thread.setParameters(1000, 0, mode, 0, 1, 0);
         thread.allocateChannelBuffers();
         thread.start();
     }
@@ -130,4 +137,47 @@ TEST_F(BoardStream, StopReturnsWhileTheWritePointerStands)
     thread.requestStop();
     EXPECT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000)))) << "Stop hung on a stalled board";
     EXPECT_TRUE(ring.empty());
+}
+
+TEST_F(BoardStream, FreeTriggerFramesComeFromTheBoard)
+{
+    open();
+    BlockRing ring(4, 8192);
+    WorkThread thread;
+    std::atomic<int> frames{0};
+    std::atomic<bool> allZero{true};
+    QObject::connect(&thread, &WorkThread::sigSendData, &thread,
+                     [&](double* a, double*, double*, double* d) {
+                         for (int i = 0; i < 1000; ++i)
+                             if (a[i] != 0 || d[i] != 0)
+                                 allZero = false;
+                         ++frames;
+                     },
+                     Qt::DirectConnection);
+    run(thread, ring, acquisition::kModeFreeTrigger);
+    ASSERT_TRUE(waitFor([&]() { return frames.load() >= 2; }));
+    thread.requestStop();
+    ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
+    EXPECT_FALSE(allZero.load());
+    EXPECT_TRUE(ring.empty());  // frames only, no stream
+}
+
+TEST_F(BoardStream, ATriggerThatNeverComesGivesNoFrameAndStopReturns)
+{
+    // Short library polls, so each failed fetch ends after well under a second.
+    qputenv("KELPCIE_POLL_SLEEP_US", "10");
+    open(nullptr, "never");
+    BlockRing ring(4, 8192);
+    WorkThread thread;
+    std::atomic<int> frames{0};
+    QObject::connect(&thread, &WorkThread::sigSendData, &thread,
+                     [&](double*, double*, double*, double*) { ++frames; }, Qt::DirectConnection);
+    run(thread, ring, acquisition::kModeEdgeTrigger);
+    ASSERT_TRUE(waitFor([&]() { return thread.isRunning(); }));
+    QThread::msleep(50);
+    thread.requestStop();
+    // The stop waits for the fetch in hand, which ends at the library's
+    // time-out (60000 polls of 10 us here).
+    EXPECT_TRUE(thread.wait(QDeadlineTimer(scaledMs(20000))));
+    EXPECT_EQ(frames.load(), 0);
 }

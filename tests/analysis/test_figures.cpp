@@ -206,14 +206,3 @@ TEST(Figures, LineRulesOfTheTable)
     EXPECT_EQ(f.nsdDbm, -150.0);
     EXPECT_EQ(f.nsdNv, 7.0);
 }
-
-TEST(Figures, TableOrder)
-{
-    ChannelFigures f{1, 2, 3, 4, 5, 6, 7, 8};
-    for (int c = 0; c < ChannelFigures::kCount; ++c)
-        EXPECT_EQ(f.value(c), c + 1.0);
-    EXPECT_EQ(f.value(8), 0.0);
-    EXPECT_STREQ(kFigureHeaders[0], "NSD(dBm)");
-    EXPECT_STREQ(kFigureHeaders[5], "Frequ(MHz)");
-    EXPECT_STREQ(kFigureHeaders[7], "SINAD");
-}

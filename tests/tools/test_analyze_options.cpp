@@ -28,13 +28,7 @@ TEST(AnalyzeOptions, DefaultsAreTheWindows)
     ASSERT_EQ(parse({"rec.bin"}, o), "");
     EXPECT_EQ(o.recordLength, 1000);
     EXPECT_EQ(o.sampleRateHz, 1e9);
-    EXPECT_EQ(o.windowType, 0);
-    for (bool c : o.channels)
-        EXPECT_TRUE(c);
     EXPECT_EQ(o.records, -1);
-    EXPECT_EQ(o.constellationType, -1);
-    EXPECT_EQ(o.eyeChannel, -1);
-    EXPECT_EQ(o.format, ReportFormat::Table);
     EXPECT_EQ(o.file, "rec.bin");
 }
 
