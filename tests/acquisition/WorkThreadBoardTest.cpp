@@ -11,6 +11,9 @@
 #include "TestSupport.h"
 #include "WorkThread.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -29,6 +32,7 @@ class BoardStream : public ::testing::Test {
 protected:
     void open(const char* streamRate = nullptr, const char* triggerDelay = nullptr)
     {
+        qputenv("LOMPCIE_TRACE", QFile::encodeName(trace));
         if (triggerDelay)
             qputenv("LOMPCIE_TRIGGER_DELAY_MS", triggerDelay);
         KelPcieClose();
@@ -57,6 +61,7 @@ protected:
         qunsetenv("LOMPCIE_PATTERN");
         qunsetenv("LOMPCIE_STREAM_RATE");
         qunsetenv("LOMPCIE_TRIGGER_DELAY_MS");
+        qunsetenv("LOMPCIE_TRACE");
         qunsetenv("KELPCIE_POLL_SLEEP_US");
         LomPcieResetEmulator();
     }
@@ -67,6 +72,19 @@ protected:
         thread.allocateChannelBuffers();
         thread.start();
     }
+    // Whether the driver trace has a line starting with prefix.
+    bool traced(const QByteArray& prefix) const
+    {
+        QFile f(trace);
+        if (!f.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith(prefix))
+                return true;
+        return false;
+    }
+    QTemporaryDir dir;
+    QString trace = dir.filePath(QStringLiteral("trace.txt"));
 };
 
 // The ramp word expected at unit u, word j of that unit.
@@ -132,8 +150,7 @@ TEST_F(BoardStream, StopReturnsWhileTheWritePointerStands)
     WorkThread thread;
     run(thread, ring);
     // Let the thread reach its wait for the write pointer.
-    ASSERT_TRUE(waitFor([&]() { return thread.isRunning(); }));
-    QThread::msleep(20);
+    ASSERT_TRUE(waitFor([&]() { return traced("R 884"); }));
     thread.requestStop();
     EXPECT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000)))) << "Stop hung on a stalled board";
     EXPECT_TRUE(ring.empty());
@@ -173,8 +190,8 @@ TEST_F(BoardStream, ATriggerThatNeverComesGivesNoFrameAndStopReturns)
     QObject::connect(&thread, &WorkThread::sigSendData, &thread,
                      [&](double*, double*, double*, double*) { ++frames; }, Qt::DirectConnection);
     run(thread, ring, acquisition::kModeEdgeTrigger);
-    ASSERT_TRUE(waitFor([&]() { return thread.isRunning(); }));
-    QThread::msleep(50);
+    // Wait until the capture is armed (768 <- 4), so the stop meets a fetch.
+    ASSERT_TRUE(waitFor([&]() { return traced("W 768 4"); }));
     thread.requestStop();
     // The stop waits for the fetch in hand, which ends at the library's
     // time-out (60000 polls of 10 us here).
