@@ -291,23 +291,40 @@ TEST_F(Fetch, FreeRunCapturesShowTheSignalMovingOn)
 
 TEST_F(Fetch, SampleRateFollowsTheRateRegisters)
 {
-    configure({{"LOMPCIE_CH0", "tone:freq=100e3,amp=10000"}});
+    configure({{"LOMPCIE_CH0", "tone:freq=10e6,amp=10000"}, {"LOMPCIE_CH1", "tone:freq=100e3,amp=10000"}});
     const uint32_t c = openBoard();
+    // Samples per period of a channel's tone, within the rounding of codes.
+    const auto repeatsEvery = [](const std::vector<double> &v, size_t period) {
+        for (size_t i = 0; i + period < v.size(); ++i)
+            if (std::fabs(v[i] - v[i + period]) > 1.0)
+                return false;
+        return true;
+    };
+    Record r(1000);
+    // 1 GS/s until 512 is written: 10 MHz repeats every 100 samples.
+    ASSERT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_FREE), 0);
+    EXPECT_TRUE(repeatsEvery(r.ch[0], 100));
+    EXPECT_FALSE(repeatsEvery(r.ch[0], 50));
+    // 500 MS/s; the decimation registers do not count in this mode.
+    KelPcieWriteData(c, 512, 1);
+    KelPcieWriteData(c, 272, 0xFFFFFFFFu);
+    KelPcieWriteData(c, 276, 7);
+    ASSERT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_FREE), 0);
+    EXPECT_TRUE(repeatsEvery(r.ch[0], 50));
     // Decimation chain: 250 MS/s, bits 0 and 1 halve twice, bit 4 divides
-    // by the factor 5: 12.5 MS/s, so a 100 kHz tone repeats every 125 samples.
+    // by the factor 5: 12.5 MS/s, so 100 kHz repeats every 125 samples.
     KelPcieWriteData(c, 512, 2);
     KelPcieWriteData(c, 272, 0x13);
     KelPcieWriteData(c, 276, 5);
-    Record r(1000);
     ASSERT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_FREE), 0);
-    for (size_t i = 0; i + 125 < 1000; ++i)
-        EXPECT_NEAR(r.ch[0][i], r.ch[0][i + 125], 1.0);
-    // Bit 5 divides by a further 100: 125 kHz. The tone is now above half
-    // the rate, and the decimation chain filters it out (no noise is set).
+    EXPECT_TRUE(repeatsEvery(r.ch[1], 125));
+    // The 10 MHz tone lies above half that rate: the chain filters it out
+    // (no noise is set).
+    EXPECT_EQ(r.ch[0], std::vector<double>(1000, 0.0));
+    // Bit 5 divides by a further 100: 125 kHz, and the 100 kHz tone goes too.
     KelPcieWriteData(c, 272, 0x33);
     ASSERT_EQ(r.fetch(c, 0, KELPCIE_TRIGGER_FREE), 0);
-    for (double v : r.ch[0])
-        EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(r.ch[1], std::vector<double>(1000, 0.0));
 }
 
 TEST_F(Fetch, EdgeTriggerAlignsTheRecordOnTheCrossing)
