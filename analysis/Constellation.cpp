@@ -219,6 +219,10 @@ void correctConstellationPhase(double* i, double* q, int count, int constellatio
         e = 0.0;
     const double c = std::cos(-e);
     const double s = std::sin(-e);
+    const bool psk = isPsk(constellationType);
+    // One pass rotates and, for PSK, sums the radii of the rotated points.
+    double sum = 0.0;
+    int n = 0;
     for (int k = 0; k < count; ++k) {
         const double x = i[k];
         const double y = q[k];
@@ -226,24 +230,21 @@ void correctConstellationPhase(double* i, double* q, int count, int constellatio
             continue;
         const double xr = x * c - y * s;
         const double yr = x * s + y * c;
-        if (!std::isfinite(xr) || !std::isfinite(yr))
-            continue;
-        i[k] = xr;
-        q[k] = yr;
-    }
-    if (!isPsk(constellationType))
-        return;
-    double sum = 0.0;
-    int n = 0;
-    for (int k = 0; k < count; ++k) {
-        if (!std::isfinite(i[k]) || !std::isfinite(q[k]))
-            continue;
-        const double r = std::sqrt(i[k] * i[k] + q[k] * q[k]);
-        if (r > 1e-10 && std::isfinite(r)) {
-            sum += r;
-            ++n;
+        const bool rotated = std::isfinite(xr) && std::isfinite(yr);
+        if (rotated) {
+            i[k] = xr;
+            q[k] = yr;
+        }
+        if (psk) {
+            const double r = rotated ? std::sqrt(xr * xr + yr * yr) : std::sqrt(x * x + y * y);
+            if (r > 1e-10 && std::isfinite(r)) {
+                sum += r;
+                ++n;
+            }
         }
     }
+    if (!psk)
+        return;
     double divisor = 1.0;
     if (n > 0) {
         const double mean = sum / n;
