@@ -470,7 +470,7 @@ struct Emulator {
             break;
         case RegTwoChannelStart:
             if (value == 1) {
-                b.twoChannelDone = true;
+                b.twoChannelDone = !config.triggerNever;
                 b.twoChannelFirstSample = sampleNow(b);
                 b.dmaSource = DmaSource::TwoChannel;
                 b.dmaCursorBytes = 0;

@@ -43,7 +43,8 @@
  *     CH2 QPSK at 50 MHz, CH3 pulses at 5 MHz; all with a little noise.
  *   LOMPCIE_SEED=n            seed of noise and symbols (default 1).
  *   LOMPCIE_TRIGGER_DELAY_MS=d  a triggered capture fires d ms after it is
- *                             armed (default 1); "never" makes it never fire.
+ *                             armed (default 1); "never" makes it never fire
+ *                             and the two-channel capture never finish.
  *   LOMPCIE_TRIGGER_UNIT=u    force the trigger position (unit index) that
  *                             register 868 reports (default: the unit the
  *                             free-running write position has reached).

@@ -54,6 +54,27 @@ TEST_F(TwoChannel, FetchStartsTheCaptureAndSplitsTheWords)
     EXPECT_EQ(KelPcieFetchChannelAData(c, nullptr, 4), KELPCIE_ERR_INVALID_ARGUMENT);
 }
 
+TEST_F(TwoChannel, CaptureThatNeverFinishesLeavesTheOutputAlone)
+{
+    configure({{"LOMPCIE_TRIGGER_DELAY_MS", "never"}, {"KELPCIE_POLL_SLEEP_US", "0"}});
+    const uint32_t c = openBoard();
+    std::vector<double> a(16, 5.0);
+    EXPECT_EQ(KelPcieFetchChannelAData(c, a.data(), 16), KELPCIE_ERR_TWO_CHANNEL_TIMEOUT);
+    EXPECT_EQ(a, std::vector<double>(16, 5.0));
+    size_t polls = 0;
+    Strings transfers;
+    for (const auto &line : takeTrace()) {
+        polls += line == "R 260 0";
+        if (line.rfind("DR", 0) == 0)
+            transfers.push_back(line);
+    }
+    EXPECT_EQ(polls, 1000u);
+    EXPECT_EQ(transfers, Strings{"DR 0 64 0"}); // the transfer is made all the same
+    // No record is held, so the spectrum fetches again (and fails again).
+    std::vector<double> spec(16);
+    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, spec.data(), 16), KELPCIE_ERR_TWO_CHANNEL_TIMEOUT);
+}
+
 using Spectrum = DevapiTest;
 
 TEST_F(Spectrum, MatchesANaiveDftWithDcInTheMiddle)
