@@ -152,8 +152,8 @@ uint32_t pollUntilSet(uint64_t reg, uint32_t limit)
     return i;
 }
 
-// Transfers `units` of the ring from `start` into dst: one span, or split
-// at the ring end into the units before it and `tail` units from unit 0.
+// One DMA transfer: announces the span to the board, starts it and reads
+// `bytes` into dst. Returns the transfer's result.
 int32_t transferSpan(uint32_t start, uint32_t announcedUnits, uint64_t bytes, uint8_t *dst)
 {
     writeReg(804, start);
@@ -162,6 +162,10 @@ int32_t transferSpan(uint32_t start, uint32_t announcedUnits, uint64_t bytes, ui
     return ReadDMA(state().handle, 0, reinterpret_cast<uint32_t *>(dst), bytes);
 }
 
+// A record across the ring end: the units up to the end, then `tail` units
+// from unit 0 placed right after them. The split follows the units the
+// record occupies (a half-used last unit counts), so every sample lands in
+// its place; only the second transfer's result counts.
 int32_t transferWrapped(uint32_t start, uint32_t occupiedUnits, uint32_t tail, uint8_t *dst)
 {
     const uint32_t head = occupiedUnits - tail;
