@@ -201,8 +201,10 @@ void binFrequencyAxis(int count, double sampleRateHz, double* frequencies)
 
 std::mutex& fftwPlannerMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    // Never destroyed: an engine that outlives static destruction (a global
+    // analysis state) still destroys its plans under a valid lock.
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
 }
 
 void ensureFftwPlannerThreadSafe()
