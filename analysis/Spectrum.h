@@ -76,7 +76,9 @@ void ensureFftwPlannerThreadSafe();
 // Kept plans, FFTW buffers and windows, per record length and window type.
 // Results are bit-identical to fftMagnitude() with a fresh buildWindow():
 // the same estimate-planned out-of-place complex plan on fftw_malloc buffers,
-// the same window coefficients and the same summation order. Up to
+// the same window coefficients and the same summation order. (Estimate
+// planning may reuse wisdom that more thorough planning of the same size left
+// in the process; neither path here measures or imports wisdom.) Up to
 // kKeptSizes record lengths are kept (least recently used one dropped), so a
 // change of record length costs one planning and nothing grows without bound.
 // Not thread-safe: one engine per thread (the analysis state owns one).
