@@ -1,0 +1,139 @@
+// The live window's frame path, measured on the real window (offscreen
+// unless QT_QPA_PLATFORM says otherwise; under Xvfb the OpenGL series draw).
+//
+// BM_ApplyFrame: GUI-thread cost of applying one frame update with all four
+// channels on and every panel shown (time, spectrum, frequency response,
+// constellation and eye series replaced, figures copied). The frame
+// processing that builds the update (acquisition thread in the program) is
+// excluded from the timing.
+//
+// BM_SustainedFrames: frames delivered back to back from a producer thread
+// (the acquisition thread's 30 ms pause removed) while the GUI thread runs its
+// event loop; reports frames processed and updates applied per second. More
+// frames than updates means the mailbox merged frames the GUI had no time to
+// draw one by one.
+#include "mainwindow.h"
+
+#include "InteractiveChartView.h"
+#include "WorkThread.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QLineSeries>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QValueAxis>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+struct LiveWindowBenchAccess {
+    static void applyPending(MainWindow& w) { w.applyPendingFrame(); }
+    static QtCharts::QValueAxis* timeAxisX(MainWindow& w) { return w.timeAxisX; }
+};
+
+namespace {
+
+struct Rig {
+    std::unique_ptr<MainWindow> window;
+    WorkThread* thread = nullptr;
+    std::vector<double> data[4];
+
+    explicit Rig(int n)
+    {
+        window = std::make_unique<MainWindow>();
+        window->resize(1600, 1000);
+        window->show();
+        QApplication::processEvents();   // runs the default set-up (starts acquisition)
+        thread = window->findChild<WorkThread*>();
+        auto* run = window->findChild<QPushButton*>(QStringLiteral("btnRun"));
+        if (thread->isRunning())
+            run->click();
+        for (const char* name : {"checkBoxChn0", "checkBoxChn1", "checkBoxChn2", "checkBoxChn3"})
+            window->findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(true);
+        for (const char* name : {"btnMeasurementsShow", "btnFrequencyShow", "btnFrequencyRspShow",
+                                 "btnConstellationShow", "btnEyeShow"})
+            window->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+        // The record length of the frames, as a start would set it.
+        thread->setParameters(n, 0, acquisition::kModeFreeTrigger, 100, 1, 100);
+        LiveWindowBenchAccess::timeAxisX(*window)->setRange(0, n);
+        QRandomGenerator noise(7);
+        double* channels[4];
+        for (int c = 0; c < 4; ++c) {
+            data[c].assign(std::size_t(n), 0.0);
+            channels[c] = data[c].data();
+        }
+        acquisition::fillSimulatedFrame(channels, n, noise);
+        QApplication::processEvents();
+    }
+
+    void deliverFrame() { emit thread->sigSendData(data[0].data(), data[1].data(), data[2].data(), data[3].data()); }
+};
+
+void BM_ApplyFrame(benchmark::State& state)
+{
+    Rig rig(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.deliverFrame();   // frame processing on this thread, into the mailbox
+        state.ResumeTiming();
+        LiveWindowBenchAccess::applyPending(*rig.window);
+        state.PauseTiming();
+        QApplication::processEvents();   // the queued wake-ups and the repaint
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ApplyFrame)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void BM_SustainedFrames(benchmark::State& state)
+{
+    Rig rig(int(state.range(0)));
+    // Every applied update replaces channel 0's time trace once.
+    auto* view = rig.window->findChild<QWidget*>(QStringLiteral("widgetTime"))
+                     ->findChild<InteractiveChartView*>();
+    auto* series = static_cast<QtCharts::QXYSeries*>(view->chart()->series().at(0));
+    long applied = 0;
+    QObject::connect(series, &QtCharts::QXYSeries::pointsReplaced, [&applied] { ++applied; });
+    for (auto _ : state) {
+        std::atomic<bool> stop{false};
+        std::atomic<long> frames{0};
+        applied = 0;
+        std::thread producer([&] {
+            while (!stop.load()) {
+                rig.deliverFrame();
+                frames.fetch_add(1);
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 3000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        stop = true;
+        producer.join();
+        const double seconds = clock.elapsed() / 1000.0;
+        state.counters["frames_per_s"] = double(frames.load()) / seconds;
+        state.counters["applied_per_s"] = double(applied) / seconds;
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_SustainedFrames)->Arg(1000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+    QApplication app(argc, argv);
+    ::benchmark::Initialize(&argc, argv);
+    ::benchmark::RunSpecifiedBenchmarks();
+    ::benchmark::Shutdown();
+    return 0;
+}
