@@ -45,17 +45,6 @@ int differingPixelsInRow(const QImage& a, const QImage& b, int row)
 
 }  // namespace
 
-TEST(ChartToLabelConverter, StartsEmptyAndFramed)
-{
-    ChartToLabelConverter strip;
-    EXPECT_EQ(strip.chart, nullptr);
-    EXPECT_EQ(strip.series0, nullptr);
-    EXPECT_FALSE(strip.boundsValid);
-    EXPECT_FALSE(strip.paintSuspended);
-    EXPECT_EQ(strip.frameStyle(), int(QFrame::Box));
-    EXPECT_EQ(strip.alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
-}
-
 TEST(ChartToLabelConverter, BoundsSpanAllSeriesAndFollowPointCounts)
 {
     StripFixture f;
