@@ -6,7 +6,7 @@
 // allocation failures map to KELPCIE_ERR_FAILED.
 #include "KelPcieApi.h"
 
-#include "DeviceState.h"
+#include "KelPcieState.h"
 #include "RingPosition.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 // execution and destruction under the exclusive side of one RWLock.
 #include "KelPcieApi.h"
 
-#include "DeviceState.h"
+#include "KelPcieState.h"
 #include "RWLock.h"
 
 #include <fftw3.h>

@@ -1,4 +1,4 @@
-// DeviceState.h - the device library's process-wide state (one open board
+// KelPcieState.h - the device library's process-wide state (one open board
 // per process) and helpers shared by its source files. Internal to
 // KelPcieApi; callers serialise their calls, so nothing here is locked.
 #pragma once
