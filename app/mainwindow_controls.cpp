@@ -164,6 +164,8 @@ void MainWindow::switchChannel(int channel, int state)
     QLabel* const number[4] = {ui->labChn0Num, ui->labChn1Num, ui->labChn2Num, ui->labChn3Num};
     colour[channel]->setStyleSheet(style);
     number[channel]->setStyleSheet(style);
+    if (!on)
+        ui->labTimePlot->update();   // the strip's trace goes at once, too
     fitAxesPending = true;
 }
 

@@ -68,6 +68,7 @@ void MainWindow::setupConnections()
     // runs inside it (both objects live on this thread).
     connect(settingsDialog, &Settings::sigShowStateChange, this, &MainWindow::onShowStateChange);
 
+    eyeChannel = ui->comBoxEyeChn->currentIndex();
     connectAxisRangeSnapshot();
 }
 
