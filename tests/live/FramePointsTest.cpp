@@ -1,5 +1,5 @@
-// Point lists of the chart series: range filter, QAM scaling, min/max
-// thinning and the axis fit from series bounds.
+// Point lists of the chart series: range filter, min/max thinning and the
+// axis fit from series bounds.
 #include "FrameAxes.h"
 #include "FrameSeries.h"
 
@@ -73,43 +73,11 @@ TEST(Thinning, TwentyThousandPointsKeepEveryBucketExtreme)
     // Index order: x never decreases (the first point may repeat).
     for (int i = 1; i < out.size(); ++i)
         EXPECT_LE(out[i - 1].x(), out[i].x());
-}
 
-TEST(Thinning, ShortListsPassUnchangedAndFlatBucketsGiveOnePoint)
-{
-    QVector<QPointF> out;
+    // 5000 points or fewer pass unchanged.
     const QVector<QPointF> exact = indexPoints(irregularTrace(5000));
     thinMinMax(exact, out);
     EXPECT_EQ(out, exact);
-
-    thinMinMax({}, out);
-    EXPECT_TRUE(out.isEmpty());
-
-    // A constant trace: min and max of a bucket are the same point.
-    QVector<QPointF> flat;
-    for (int i = 0; i < 10000; ++i)
-        flat.append(QPointF(i, 3.0));
-    thinMinMax(flat, out);
-    // step 4 -> 2500 buckets of one point each, plus first and last.
-    EXPECT_EQ(out.size(), 2502);
-}
-
-TEST(SeriesPoints, TimeKeepsVisibleRangeAndOverviewKeepsAll)
-{
-    const int n = 20000;
-    std::vector<double> x(n), y = irregularTrace(n);
-    for (int i = 0; i < n; ++i)
-        x[i] = i;
-    QVector<QPointF> shown, all;
-
-    ASSERT_TRUE(buildSeriesPoints(SeriesKind::Time, x.data(), y.data(), n, 0, 1000, 0, shown, &all));
-    EXPECT_EQ(all.size(), n);
-    EXPECT_EQ(shown.size(), 1001);   // 0 ... 1000 inclusive, below the thinning threshold
-    EXPECT_EQ(shown.last().x(), 1000.0);
-
-    ASSERT_TRUE(buildSeriesPoints(SeriesKind::Time, x.data(), y.data(), n, 0, n, 0, shown, &all));
-    EXPECT_LE(shown.size(), 5002);
-    EXPECT_EQ(all.size(), n);
 }
 
 TEST(SeriesPoints, SpectrumConvertsHertzToMegahertzBeforeTheRangeTest)
@@ -130,33 +98,6 @@ TEST(SeriesPoints, SpectrumConvertsHertzToMegahertzBeforeTheRangeTest)
     ASSERT_TRUE(buildSeriesPoints(SeriesKind::FreqRsp, fx, fy, 2, 180, 220, 0, shown, nullptr));
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0], QPointF(200, -4));
-}
-
-TEST(SeriesPoints, QamPointsScaleToUnitAndPskPointsDoNot)
-{
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double i[] = {2.0, -4.0, 1.0, nan, 100.0};
-    const double q[] = {1.0, 0.5, -3.0, 1.0, inf};
-    QVector<QPointF> shown;
-
-    // 16QAM: the largest finite coordinate is |-4|; non-finite points go.
-    ASSERT_TRUE(buildSeriesPoints(SeriesKind::Constellation, i, q, 5, 0, 0, 3, shown, nullptr));
-    ASSERT_EQ(shown.size(), 3);
-    EXPECT_DOUBLE_EQ(shown[0].x(), 0.5);
-    EXPECT_DOUBLE_EQ(shown[1].x(), -1.0);
-    EXPECT_DOUBLE_EQ(shown[2].y(), -0.75);
-
-    // 8PSK: no scaling, no range test.
-    ASSERT_TRUE(buildSeriesPoints(SeriesKind::Constellation, i, q, 5, 0, 0, 2, shown, nullptr));
-    ASSERT_EQ(shown.size(), 3);
-    EXPECT_EQ(shown[1], QPointF(-4.0, 0.5));
-
-    // 64QAM with every point at the origin: divisor 1, no NaN produced.
-    const double zero[] = {0.0, 0.0};
-    ASSERT_TRUE(buildSeriesPoints(SeriesKind::Constellation, zero, zero, 2, 0, 0, 4, shown, nullptr));
-    ASSERT_EQ(shown.size(), 2);
-    EXPECT_EQ(shown[0], QPointF(0, 0));
 }
 
 TEST(SeriesPoints, MissingArraysAndEmptyCountsGiveNothing)
@@ -211,15 +152,3 @@ TEST(AxisFit, UsesShownPanelsEnabledChannelsAndFinitePoints)
         EXPECT_FALSE(r.valid);
 }
 
-TEST(AxisFit, SnapshotTakesTheFittedXRanges)
-{
-    AxisRangeSnapshot snap;
-    EXPECT_EQ(snap.get(FitChart::Time).hi, 1000.0);
-    EXPECT_EQ(snap.get(FitChart::FreqRsp).lo, 180.0);
-    AxisRanges fit[kFitChartCount];
-    fit[int(FitChart::Spectrum)] = AxisRanges{true, 1.0, 400.0, -100.0, -20.0};
-    snap.applyFit(fit);
-    EXPECT_EQ(snap.get(FitChart::Spectrum).lo, 1.0);
-    EXPECT_EQ(snap.get(FitChart::Spectrum).hi, 400.0);
-    EXPECT_EQ(snap.get(FitChart::Time).hi, 1000.0);   // not fitted, unchanged
-}

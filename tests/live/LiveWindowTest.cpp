@@ -15,12 +15,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableWidget>
@@ -426,37 +424,6 @@ TEST_F(LiveWindow, SettingsPanelSwitchesHideWholePanels)
     emit dialog->sigShowStateChange(show);
     EXPECT_TRUE(get<QWidget>("widgetMeasurements")->isHidden());
     EXPECT_FALSE(get<QWidget>("widgetTime")->isHidden());
-}
-
-TEST_F(LiveWindow, SettingsDialogOpensBesideItsButtonWithinTheScreen)
-{
-    stop();
-    Settings* dialog = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<Settings*>(w))
-            dialog = s;
-    ASSERT_NE(dialog, nullptr);
-    auto* button = get<QPushButton>("btnSettings");
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-
-    // Button near the left edge of the screen: the dialog opens to its right.
-    window->move(screen.left() - button->mapTo(window.get(), QPoint(0, 0)).x() + 10, screen.top());
-    QCoreApplication::processEvents();
-    button->click();
-    ASSERT_TRUE(dialog->isVisible());
-    QPoint p = button->mapToGlobal(QPoint(0, 0));
-    if (p.y() + dialog->height() <= screen.bottom())
-        EXPECT_EQ(dialog->pos(), QPoint(p.x() + button->width(), p.y()));
-    dialog->hide();
-
-    // Button at the right edge: the dialog opens to its left.
-    window->move(screen.right() - button->mapTo(window.get(), QPoint(0, 0)).x() - button->width(),
-                 screen.top());
-    QCoreApplication::processEvents();
-    button->click();
-    p = button->mapToGlobal(QPoint(0, 0));
-    EXPECT_EQ(dialog->x(), p.x() - dialog->width());
-    dialog->hide();
 }
 
 TEST_F(LiveWindow, DraggingSuspendsTheOverviewUntilTheMoveSettles)
