@@ -18,12 +18,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
@@ -131,6 +133,32 @@ TEST_F(LiveWindow, StartsRunningWithChannelZeroAndTheTimePanel)
     // The simulated channel 0 arrives whole in the overview strip.
     EXPECT_EQ(overview(0)->count(), 1000);
     EXPECT_EQ(series(Time, 1)->count(), 0);
+}
+
+TEST_F(LiveWindow, AutoSetupMeasuresTheFourSimulatedSignals)
+{
+    auto* autoButton = get<QToolButton>("tbtnAuto");
+    // The button reports a menu choice while its menu is open.
+    emit autoButton->triggered(autoButton->menu()->actions().first());
+    EXPECT_TRUE(thread()->isRunning());
+    togglePanel(Measurements);
+    auto* table = get<QTableWidget>("statTable");
+    const auto frequencies = [table] {
+        QStringList f;
+        for (int c = 0; c < 4; ++c)
+            for (int row = 0; row < table->rowCount(); ++row)
+                if (table->item(row, 0)->text() == QStringLiteral("通道 %1").arg(c))
+                    f << table->item(row, 6)->text();
+        return f;
+    };
+    const QStringList expected{"100.00", "20.00", "10.00", "10.00"};
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QMetaObject::invokeMethod(window.get(), "updateStatTableAndLabel");
+            return frequencies() == expected;
+        },
+        kWaitMs))
+        << frequencies().join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(LiveWindow, RunButtonTogglesAcquisitionAndItsLooks)
