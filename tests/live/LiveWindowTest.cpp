@@ -30,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -288,6 +289,11 @@ TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
             return true;
         },
         kWaitMs));
+
+    // The eye's traces stay apart: the NaN points between them survive the
+    // hand-off (a series drops them when they are appended one by one).
+    const QVector<QPointF> eye = series(Eye, 2)->pointsVector();
+    EXPECT_TRUE(std::any_of(eye.begin(), eye.end(), [](const QPointF& p) { return std::isnan(p.x()); }));
 
     get<QCheckBox>("checkBoxChn2")->setChecked(false);
     for (QXYSeries* s : sixOf(2))
