@@ -18,6 +18,7 @@
 #include "DeviceState.h"
 #include "WorkThread.h"
 
+#include <QDebug>
 #include <QLineSeries>
 #include <QMetaObject>
 #include <QMutexLocker>
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 using QtCharts::QValueAxis;
 using QtCharts::QXYSeries;
@@ -70,7 +72,16 @@ int MainWindow::onDealData(double* dDataCh0, double* dDataCh1, double* dDataCh2,
     settings.recordLength = workThread ? workThread->recordLength() : recordLength;
     const double* const channels[4] = {dDataCh0, dDataCh1, dDataCh2, dDataCh3};
     frameInProgress = h452::FrameUpdate{};
-    frameProcessor.process(analysis, channels, settings, fitAxesPending, frameInProgress);
+    try {
+        frameProcessor.process(analysis, channels, settings, fitAxesPending, frameInProgress);
+    } catch (const std::exception& e) {
+        // Out of memory for one frame's work arrays: this frame is lost, the
+        // acquisition thread goes on (an exception leaving the emission
+        // would end the process).
+        qDebug() << "frame dropped:" << e.what();
+        frameInProgress = h452::FrameUpdate{};
+        return 0;
+    }
     frameMailbox.post(std::move(frameInProgress));
     frameInProgress = h452::FrameUpdate{};
     return 0;

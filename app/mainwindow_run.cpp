@@ -29,6 +29,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <exception>
 #include <new>
 #include <vector>
 
@@ -121,8 +122,13 @@ int MainWindow::singleAcquisition(int n, int ddr4Address)
             if (acquireSingleRecord(n, ddr4Address, record)) {
                 const double* const channels[4] = {record[0].data(), record[1].data(),
                                                    record[2].data(), record[3].data()};
-                frameProcessor.process(analysis, channels, settings, fitAxesPending,
-                                       frameInProgress);
+                try {
+                    frameProcessor.process(analysis, channels, settings, fitAxesPending,
+                                           frameInProgress);
+                } catch (const std::exception& e) {
+                    qDebug() << "single acquisition dropped:" << e.what();
+                    frameInProgress = h452::FrameUpdate{};
+                }
             }
         }
         frameMailbox.post(std::move(frameInProgress));
