@@ -470,3 +470,12 @@ TEST_F(LiveWindow, DraggingSuspendsTheOverviewUntilTheMoveSettles)
     // 300 ms after the last move the strip paints again.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !strip->paintSuspended; }, kWaitMs));
 }
+
+TEST_F(LiveWindow, MaximisingRelaysOutThePanels)
+{
+    auto* eye = get<QWidget>("widgetEye");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return eye->maximumHeight() == 30; }, kWaitMs));
+    eye->setMaximumHeight(77);   // disturbed; only a relayout restores it
+    window->showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return eye->maximumHeight() == 30; }, kWaitMs));
+}
