@@ -479,3 +479,38 @@ TEST_F(LiveWindow, MaximisingRelaysOutThePanels)
     window->showMaximized();
     EXPECT_TRUE(QTest::qWaitFor([&] { return eye->maximumHeight() == 30; }, kWaitMs));
 }
+
+TEST_F(LiveWindow, SampleRateFromTheDialogReachesFrameProcessing)
+{
+    stop();
+    togglePanel(Measurements);
+    Settings* dialog = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<Settings*>(w))
+            dialog = s;
+    ASSERT_NE(dialog, nullptr);
+    auto* table = get<QTableWidget>("statTable");
+    const auto frequencyAfterSingle = [&] {
+        get<QPushButton>("btnSingle")->click();
+        QString text;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                QMetaObject::invokeMethod(window.get(), "updateStatTableAndLabel");
+                for (int row = 0; row < table->rowCount(); ++row)
+                    if (table->item(row, 0)->text() == QStringLiteral("通道 0"))
+                        text = table->item(row, 6)->text();
+                return text != QStringLiteral("0.00");
+            },
+            kWaitMs));
+        return text;
+    };
+    // The single record's channel 0 repeats every 50 samples.
+    emit dialog->sigSampleRateChange(QStringLiteral("500MS/s"), 1, 0, -1);
+    EXPECT_EQ(get<QLabel>("labRateValue")->text(), QStringLiteral("500MS/s"));
+    EXPECT_EQ(frequencyAfterSingle(), QStringLiteral("10.00"));
+    // A rate of zero would divide every frequency by zero: refused.
+    emit dialog->sigSampleRateChange(QStringLiteral("0MS/s"), 1, 0, -1);
+    EXPECT_EQ(frequencyAfterSingle(), QStringLiteral("10.00"));
+    emit dialog->sigSampleRateChange(QStringLiteral("62.5 MS/s"), 1, 0, -1);
+    EXPECT_EQ(frequencyAfterSingle(), QStringLiteral("1.25"));
+}
