@@ -62,20 +62,20 @@ int32_t spectrum(int channel, double *out, uint32_t count, bool fetchWhenMissing
 
     prepareFftw();
     double *in = static_cast<double *>(fftw_malloc(sizeof(double) * n));
-    fftw_complex *spec = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * n));
-    if (!in || !spec) {
+    fftw_complex *bins = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * n));
+    if (!in || !bins) {
         fftw_free(in);
-        fftw_free(spec);
+        fftw_free(bins);
         return KELPCIE_ERR_FAILED;
     }
     fftw_plan plan;
     {
         FftLockGuard guard;
-        plan = fftw_plan_dft_r2c_1d(static_cast<int>(n), in, spec, FFTW_ESTIMATE);
+        plan = fftw_plan_dft_r2c_1d(static_cast<int>(n), in, bins, FFTW_ESTIMATE);
     }
     if (!plan) {
         fftw_free(in);
-        fftw_free(spec);
+        fftw_free(bins);
         return KELPCIE_ERR_FAILED;
     }
     for (uint32_t i = 0; i < n; ++i)
@@ -87,14 +87,14 @@ int32_t spectrum(int channel, double *out, uint32_t count, bool fetchWhenMissing
     // The real-to-complex transform yields bins 0 .. n/2; the upper bins of
     // real data are the conjugate mirror of the lower ones.
     for (uint32_t k = n / 2 + 1; k < n; ++k) {
-        spec[k][0] = spec[n - k][0];
-        spec[k][1] = -spec[n - k][1];
+        bins[k][0] = bins[n - k][0];
+        bins[k][1] = -bins[n - k][1];
     }
     // Power in dB with the board's fixed +10 dB and -63 dB terms; 1e-20
     // keeps empty bins finite (about -253 dB) instead of -infinity.
     for (uint32_t i = 0; i < n; ++i) {
-        const double re = spec[i][0];
-        const double im = spec[i][1];
+        const double re = bins[i][0];
+        const double im = bins[i][1];
         out[i] = (10.0 * std::log10(re * re + im * im + 1e-20) + 10.0) - 63.0;
     }
     {
@@ -104,7 +104,7 @@ int32_t spectrum(int channel, double *out, uint32_t count, bool fetchWhenMissing
     for (uint32_t i = 0; i < n / 2; ++i)
         std::swap(out[i], out[n / 2 + i]);
     fftw_free(in);
-    fftw_free(spec);
+    fftw_free(bins);
     return 0;
 }
 
