@@ -210,8 +210,9 @@ private:
     // A relayout was asked for while the window moved; the move-settle
     // handler runs it (the window's first show moves it, too).
     bool relayoutDeferred = false;
-    // The live-window benchmark times applyPendingFrame on its own.
-    friend struct LiveWindowBenchAccess;
+    // The live-window benchmark times applyPendingFrame on its own; the
+    // tests reach the recorder, which has no QObject parent to find it by.
+    friend struct LiveWindowProbe;
 
     // ---- Chart objects (mainwindow_charts.cpp) ------------------------------
     // Built once by setupCharts(). Series index = channel 0 to 3. Series and

@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-struct LiveWindowBenchAccess {
+struct LiveWindowProbe {
     static void applyPending(MainWindow& w) { w.applyPendingFrame(); }
     static QtCharts::QValueAxis* timeAxisX(MainWindow& w) { return w.timeAxisX; }
 };
@@ -63,7 +63,7 @@ struct Rig {
             window->findChild<QPushButton*>(QString::fromLatin1(name))->click();
         // The record length of the frames, as a start would set it.
         thread->setParameters(n, 0, acquisition::kModeFreeTrigger, 100, 1, 100);
-        LiveWindowBenchAccess::timeAxisX(*window)->setRange(0, n);
+        LiveWindowProbe::timeAxisX(*window)->setRange(0, n);
         QRandomGenerator noise(7);
         double* channels[4];
         for (int c = 0; c < 4; ++c) {
@@ -84,7 +84,7 @@ void BM_ApplyFrame(benchmark::State& state)
         state.PauseTiming();
         rig.deliverFrame();   // frame processing on this thread, into the mailbox
         state.ResumeTiming();
-        LiveWindowBenchAccess::applyPending(*rig.window);
+        LiveWindowProbe::applyPending(*rig.window);
         state.PauseTiming();
         QApplication::processEvents();   // the queued wake-ups and the repaint
         state.ResumeTiming();

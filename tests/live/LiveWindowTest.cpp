@@ -9,12 +9,14 @@
 #include "SampleFile.h"
 #include "Settings.h"
 #include "WorkThread.h"
+#include "Writer.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -37,6 +39,10 @@
 
 using QtCharts::QValueAxis;
 using QtCharts::QXYSeries;
+
+struct LiveWindowProbe {
+    static Writer* writer(MainWindow& w) { return w.writer; }
+};
 
 namespace {
 
@@ -513,4 +519,28 @@ TEST_F(LiveWindow, SampleRateFromTheDialogReachesFrameProcessing)
     EXPECT_EQ(frequencyAfterSingle(), QStringLiteral("10.00"));
     emit dialog->sigSampleRateChange(QStringLiteral("62.5 MS/s"), 1, 0, -1);
     EXPECT_EQ(frequencyAfterSingle(), QStringLiteral("1.25"));
+}
+
+TEST_F(LiveWindow, StopEndsTheRecordingEvenAfterTheSourceListChanged)
+{
+    stop();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Writer* writer = LiveWindowProbe::writer(*window);
+    ASSERT_NE(writer, nullptr);
+    int files = 0;
+    writer->setFileNamer([&dir, &files] { return dir.filePath(QStringLiteral("rec%1.bin").arg(files++)); });
+    auto* trigger = get<QComboBox>("comBoxTrigger");
+    trigger->setCurrentIndex(2);   // continuous transfer; no board, so no registers
+    get<QPushButton>("btnRun")->click();
+    ASSERT_TRUE(thread()->isRunning());
+    ASSERT_TRUE(writer->isRunning());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(dir.filePath("rec0.bin")).size() > 0; }, kWaitMs));
+
+    // Another source chosen while streaming, then Stop: the recording ends
+    // with the stream that fed it instead of keeping its file open.
+    trigger->setCurrentIndex(0);
+    get<QPushButton>("btnRun")->click();
+    EXPECT_FALSE(thread()->isRunning());
+    EXPECT_FALSE(writer->isRunning());
 }
