@@ -2,6 +2,7 @@
 #include "WorkThread.h"
 
 #include "BlockRing.h"
+#include "DeviceLock.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -137,7 +139,9 @@ void WorkThread::run()
                        << QThread::currentThreadId();
     // The stop flags are not cleared here: a stop requested between start()
     // and this point must still end the run. They are cleared on the way out.
-    readUnit = streamStartUnit;
+    readUnit = streamStartUnit > ddrLastUnit ? 0 : streamStartUnit;
+    failedBlocks = 0;
+    failedFetches = 0;
     std::fill(blockBuffer.begin(), blockBuffer.end(), 0u);
 
     {
@@ -185,15 +189,24 @@ void WorkThread::fetchPass()
     {
         std::unique_lock<std::mutex> lock(mutex);
         if (board) {
+            // The whole fetch is one register sequence; the lock goes before
+            // the emission, whose receiver takes dataMutex.
+            std::unique_lock<std::mutex> device(acquisition::deviceMutex());
             const int status = KelPcieFetchData(deviceHandle, channelData[0], channelData[1],
                                                 channelData[2], channelData[3], recordLength_,
                                                 ddr4Address, triggerMode_, triggerOffset,
                                                 triggerLevel, triggerSlope);
+            device.unlock();
             if (status != 0) {
+                ++failedFetches;
+                if (failedFetches % 100 == 1)
+                    qDebug() << "fetch failed, status" << status << "(mode" << triggerMode_ << ","
+                             << failedFetches << "in a row)";
                 lock.unlock();
                 QThread::msleep(kBoardPauseMs);
                 return;
             }
+            failedFetches = 0;
         } else {
             QRandomGenerator* noise = noiseSource ? noiseSource : QRandomGenerator64::global();
             acquisition::fillSimulatedFrame(channelData, recordLength_, *noise);
@@ -244,6 +257,24 @@ void WorkThread::continuousPass()
     }
 }
 
+bool WorkThread::blockWritten(quint32 writeUnit, quint32 lastUnit, bool wrapped) const
+{
+    const quint32 halfRing = ddrLastUnit / 2;
+    if (!wrapped) {
+        // Still waiting while the pointer is at or before the last unit and
+        // less than half a ring behind it; more than half a ring "behind"
+        // means it has wrapped past it.
+        return !(writeUnit <= lastUnit && lastUnit - writeUnit <= halfRing);
+    }
+    // The block ends in the ring's first units while the pointer may still be
+    // near the ring's end: measure how far it lies behind the last unit
+    // around the ring, so a pointer that has not yet wrapped is not taken for
+    // one that has passed the block.
+    const quint64 ringUnits = quint64(ddrLastUnit) + 1;
+    const quint64 behind = (quint64(lastUnit) + ringUnits - writeUnit) % ringUnits;
+    return behind > halfRing;
+}
+
 void WorkThread::streamBoardBlock()
 {
     const quint32 start = readUnit;
@@ -251,22 +282,40 @@ void WorkThread::streamBoardBlock()
     bool wrapped = false;
     quint32 tail = 0;
     if (last > ddrLastUnit) {
+        // The block's last `tail` units are the ring's first ones.
         wrapped = true;
         last = last - ddrLastUnit;
         tail = start + 127 - ddrLastUnit;
     }
+    // The block's own last unit: `last` itself, or after a wrap the unit
+    // before `last` (the first one the block leaves unread).
+    const quint32 lastRead = wrapped ? last - 1 : last;
 
-    // Wait until the board's write pointer has passed `last` (or lies more
-    // than half a ring behind it, i.e. it wrapped past it). A stop request also
-    // ends the wait: a stalled board must not make Stop hang.
-    quint32 status = 0;
-    do {
+    // Wait until the board's write pointer has passed the block. The device
+    // lock is taken per read and kept only once the block is complete, so the
+    // transfer follows that read as one sequence, while a stalled board never
+    // keeps the GUI's register writes waiting. A stop request ends the wait.
+    std::unique_lock<std::mutex> device(acquisition::deviceMutex(), std::defer_lock);
+    quint32 previous = 0;
+    for (bool first = true;; first = false) {
         if (streamStop.load())
             return;
+        quint32 status = 0;
+        device.lock();
         KelPcieReadData(deviceHandle, kRegWriteUnit, &status);
-    } while (status <= last && last - status <= ddrLastUnit / 2);
+        if (blockWritten(status, lastRead, wrapped))
+            break;
+        device.unlock();
+        // A pointer that did not move: give the other threads the core
+        // rather than spin on it.
+        if (!first && status == previous)
+            std::this_thread::yield();
+        previous = status;
+    }
 
-    readUnit = last;
+    // The next block starts at the first unit this one leaves unread: right
+    // after its last unit, or at unit 0 when it ends on the ring's last unit.
+    readUnit = wrapped ? last : (last == ddrLastUnit ? 0 : last + 1);
     KelPcieWriteData(deviceHandle, kRegTransferStart, start);
     int dmaStatus = 0;
     if (!wrapped) {
@@ -286,6 +335,16 @@ void WorkThread::streamBoardBlock()
         dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer.data() + std::size_t(headUnits) * kUnitBytes / 4,
                                    quint64(tail) * kUnitBytes);
     }
-    if (dmaStatus == 0 && blockRing)
+    device.unlock();
+    if (dmaStatus != 0) {
+        // Nothing is pushed for a failed transfer; say so rather than leave a
+        // silent gap in the recording.
+        ++failedBlocks;
+        if (failedBlocks == 1 || failedBlocks % 1000 == 0)
+            qDebug() << "continuous transfer: block at unit" << start << "failed, status" << dmaStatus
+                     << "(" << failedBlocks << "so far)";
+        return;
+    }
+    if (blockRing)
         blockRing->push(blockBuffer.data());
 }

@@ -11,10 +11,23 @@
 // Qt::DirectConnection: the receiver runs on this thread, inside the emission,
 // while the four arrays are valid, and copies what it keeps.
 //
+// Continuous transfer from the board: each block of 128 units (8192 bytes)
+// starts at the first unit the previous block left unread, so a recording is
+// the board's stream without a repeated or skipped unit; a block that runs
+// past the ring's last unit is read in two transfers (up to the end, then from
+// unit 0) that land contiguous. The thread waits for the board's write pointer
+// to pass a block before reading it; a stop request ends that wait at once,
+// even when the pointer no longer moves. A failed transfer pushes nothing and
+// is logged ("continuous transfer: block ... failed").
+//
 // Locks: `mutex` guards the frame buffers and the stop request; a board or
 // simulated pass holds it for the whole frame, emission included, and the
 // receiver takes dataMutex inside, so the order is always mutex, then
-// dataMutex. The replay path has a small lock of its own (pathMutex) that is
+// dataMutex. Each fetch and each streamed block runs under the device lock
+// (DeviceLock.h), which comes last in that order and is let go before a
+// frame is emitted. A failed fetch (a trigger that never came within the
+// library's time-out, a failed transfer) gives no frame and a log line
+// ("fetch failed") for the first failure of a run of them and every 100th. The replay path has a small lock of its own (pathMutex) that is
 // never held while taking another lock, so the GUI may change the path from
 // any context, even while holding dataMutex.
 //
@@ -113,6 +126,9 @@ private:
     void replayPass(samplefile::RecordReader& reader, qint64& fileOffset);
     void continuousPass();
     void streamBoardBlock();
+    // Whether the board's write unit has passed `lastUnit`, the last unit of
+    // the block; `wrapped`: the block crosses the ring's end.
+    bool blockWritten(quint32 writeUnit, quint32 lastUnit, bool wrapped) const;
     void freeChannelBuffers();
 
     std::atomic<bool> stopRequested{false};
@@ -132,6 +148,8 @@ private:
     quint32 blockUnits = 128;
     quint32 readUnit = 0;
     quint32 streamStartUnit = 0;
+    quint64 failedBlocks = 0;   // failed transfers of this run (logged)
+    quint64 failedFetches = 0;  // consecutive failed fetches (logged)
     // 8192 bytes as 32-bit words: the DMA moves words.
     std::vector<quint32> blockBuffer = std::vector<quint32>(2048, 0);
     QRandomGenerator* noiseSource = nullptr;

@@ -15,6 +15,7 @@
 #include "ui_mainwindow.h"
 
 #include "ChartToLabelConverter.h"
+#include "DeviceLock.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
 #include "RunControl.h"
@@ -30,6 +31,7 @@
 #include <QThread>
 
 #include <exception>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -180,6 +182,8 @@ bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double>
     }
     default:
         if (deviceHandle != 0) {
+            // One register sequence: never inside the acquisition thread's.
+            std::lock_guard<std::mutex> device(acquisition::deviceMutex());
             const int status = KelPcieFetchData(deviceHandle, channels[0], channels[1], channels[2],
                                                 channels[3], n, ddr4Address, p.triggerMode,
                                                 p.triggerOffset, p.triggerLevel, p.triggerSlope);

@@ -4,13 +4,16 @@
 // (rate registers, the rate label and the rate frame processing uses).
 //
 // Both hold dataMutex around their register writes and state changes, so
-// they never land in the middle of a frame. Register results are not looked
-// at: a failed write leaves the board as it was, and the next change retries.
+// they never land in the middle of a frame; the writes themselves run as one
+// sequence under the device lock (acquisition/BoardSettings.h), so they never
+// land inside the acquisition thread's fetch or streamed block either.
+// Register results are not looked at: a failed write leaves the board as it
+// was, and the next change retries.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "BoardSettings.h"
 #include "DeviceState.h"
-#include "KelPcieApi.h"
 #include "WorkThread.h"
 
 #include <QDebug>
@@ -18,22 +21,6 @@
 #include <QLabel>
 #include <QMutexLocker>
 #include <QRegularExpression>
-
-namespace {
-
-constexpr quint32 kRegCaptureControl = 768;     // 0x300: 1 start capture, 0 stop
-constexpr quint32 kRegCaptureStartUnit = 788;   // 0x314
-constexpr quint32 kRegContinuous = 880;         // 0x370: continuous transfer on/off
-constexpr quint32 kRegRateMode = 512;           // 0x200
-constexpr quint32 kRegDecimation = 272;         // 0x110
-constexpr quint32 kRegCicFactor = 276;          // 0x114
-
-void writeRegister(quint32 address, int value)
-{
-    KelPcieWriteData(deviceHandle, address, quint32(value));
-}
-
-} // namespace
 
 // Parses a rate text such as "500MS/s", "125.000KS/s" or "62.5 MS/s" into
 // samples per second; false (and *hz untouched) without a number and unit.
@@ -76,31 +63,18 @@ void MainWindow::oncomBoxTriggerIndexChanged(int index)
     if (deviceHandle == 0)
         return;
     QMutexLocker lock(&dataMutex);
-    if (continuousArmed) {
-        continuousArmed = false;
-        writeRegister(kRegCaptureControl, 0);
-        writeRegister(kRegContinuous, 0);
-    }
-    if (index == acquisition::kModeContinuous) {
-        continuousArmed = true;
-        writeRegister(kRegCaptureStartUnit, 0);
-        writeRegister(kRegContinuous, 1);
-        writeRegister(kRegCaptureControl, 1);
-    }
+    acquisition::applyTriggerSource(deviceHandle, index, continuousArmed);
 }
 
 void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam, int CICParam)
 {
     QMutexLocker lock(&dataMutex);
-    if (deviceHandle != 0) {
-        writeRegister(kRegRateMode, sampleRatParam);
-        if (sampleRatParam >= 0)
-            writeRegister(kRegDecimation, dataParam);
-        if (CICParam >= 4 && CICParam <= 4000)
-            writeRegister(kRegCicFactor, CICParam);
-    }
+    acquisition::applySampleRateRegisters(deviceHandle, sampleRatParam, dataParam, CICParam);
     ui->labRateValue->setText(sampleRate);
     double hz = 0.0;
     if (parseSampleRateText(sampleRate, &hz) && hz > 0.0)
         sampleRateHz = hz;
+    else
+        qDebug().noquote() << "sample rate text without a rate:" << sampleRate << "- keeping"
+                           << sampleRateHz << "S/s";
 }

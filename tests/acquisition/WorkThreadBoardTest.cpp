@@ -1,18 +1,28 @@
-// WorkThread against the emulated board. Fetch passes: frames from the board,
-// and a trigger that never comes gives no frame and no hang. Continuous
-// transfer: blocks follow
-// the board's write pointer (each starting at the previous block's last
-// unit), a block across the ring's end arrives contiguous from two transfers,
-// and Stop returns even when the board's write pointer has stalled.
+// WorkThread against the emulated board, read through the board's trace.
+// Fetch passes: each trigger mode arms the board with its own registers and
+// frames arrive; a trigger that never comes gives no frame and no hang.
+// Continuous transfer: blocks follow the board's write pointer, each starting
+// at the first unit the previous one left unread; a block across the ring's
+// end waits for the pointer to wrap and arrives contiguous from two
+// transfers; Stop returns even when the write pointer has stalled; and the
+// register sequences of a second thread (the settings handlers) never land
+// inside a fetch or a streamed block.
 #include "BlockRing.h"
+#include "BoardSettings.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
 #include "LomPcieDmaDll.h"
 #include "TestSupport.h"
 #include "WorkThread.h"
+#include "Writer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +40,8 @@ constexpr quint32 kLastUnit = 0x3ffffff;
 // reads w mod 65536) and starts its continuous capture at unit 0.
 class BoardStream : public ::testing::Test {
 protected:
-    void open(const char* streamRate = nullptr, const char* triggerDelay = nullptr)
+    void open(const char* streamRate = nullptr, const char* triggerDelay = nullptr,
+              quint32 streamStartUnit = 0, bool startStream = true)
     {
         qputenv("LOMPCIE_TRACE", QFile::encodeName(trace));
         if (triggerDelay)
@@ -49,8 +60,10 @@ protected:
         ASSERT_EQ(KelPcieInit(records[0].resource, 0, 0, &connection), 0);
         deviceHandle = quint32(connection);
         ASSERT_NE(deviceHandle, 0u);
+        if (!startStream)
+            return;
         KelPcieWriteData(deviceHandle, 880, 1);  // continuous capture on
-        KelPcieWriteData(deviceHandle, 788, 0);  // from unit 0
+        KelPcieWriteData(deviceHandle, 788, streamStartUnit);
         KelPcieWriteData(deviceHandle, 768, 1);  // start
     }
     void TearDown() override
@@ -83,6 +96,16 @@ protected:
                 return true;
         return false;
     }
+    QList<QByteArray> traceLines() const
+    {
+        QFile f(trace);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QList<QByteArray> lines = f.readAll().split('\n');
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
     QTemporaryDir dir;
     QString trace = dir.filePath(QStringLiteral("trace.txt"));
 };
@@ -100,7 +123,7 @@ uint16_t wordAt(const std::vector<unsigned char>& block, int w)
 
 } // namespace
 
-TEST_F(BoardStream, BlocksFollowTheRingAndShareTheirBoundaryUnit)
+TEST_F(BoardStream, ConsecutiveBlocksNeitherRepeatNorSkipAUnit)
 {
     open();
     BlockRing ring(16, 8192);
@@ -115,32 +138,67 @@ TEST_F(BoardStream, BlocksFollowTheRingAndShareTheirBoundaryUnit)
     }));
     thread.requestStop();
     ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
-    // Block b starts at unit 127 * b: each next block begins at the previous
-    // block's last unit.
+    // Block b holds units 128 b .. 128 b + 127: the next block begins right
+    // after the previous block's last unit.
     for (std::size_t b = 0; b < 3; ++b)
         for (int w = 0; w < 4096; ++w)
-            ASSERT_EQ(wordAt(blocks[b], w), rampWord(127 * b + quint64(w / 32), w % 32))
+            ASSERT_EQ(wordAt(blocks[b], w), rampWord(128 * b + quint64(w / 32), w % 32))
                 << "block " << b << " word " << w;
 }
 
-TEST_F(BoardStream, ABlockAcrossTheRingEndArrivesContiguous)
+TEST_F(BoardStream, ABlockAcrossTheRingEndWaitsForThePointerToWrapAndArrivesContiguous)
 {
-    open();
+    // The board starts writing 200 units before the ring's end; the reader
+    // starts 11 units before it, so its first block takes 11 units from the
+    // end and 117 from unit 0, which the board writes only after wrapping.
+    const quint32 start = kLastUnit - 10;
+    open(nullptr, nullptr, kLastUnit - 199);
     BlockRing ring(16, 8192);
     WorkThread thread;
-    const quint32 start = kLastUnit - 10;  // 11 units before the end, 117 after
     thread.setStreamStartUnit(start);
     run(thread, ring);
-    std::vector<unsigned char> block(8192);
-    ASSERT_TRUE(waitFor([&]() { return ring.pop(block.data()); }));
+    std::vector<unsigned char> first(8192), second(8192);
+    ASSERT_TRUE(waitFor([&]() { return ring.pop(first.data()); }));
+    ASSERT_TRUE(waitFor([&]() { return ring.pop(second.data()); }));
     thread.requestStop();
     ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
     for (int w = 0; w < 4096; ++w) {
         const int unitInBlock = w / 32;
         const quint64 unit = unitInBlock < 11 ? quint64(start) + quint64(unitInBlock)
                                               : quint64(unitInBlock - 11);
-        ASSERT_EQ(wordAt(block, w), rampWord(unit, w % 32)) << "word " << w;
+        ASSERT_EQ(wordAt(first, w), rampWord(unit, w % 32)) << "word " << w;
+        // The next block starts at unit 117, the first one left unread.
+        ASSERT_EQ(wordAt(second, w), rampWord(117 + quint64(w / 32), w % 32)) << "word " << w;
     }
+    // The first block was read only once the write pointer had passed its
+    // last unit (116) after wrapping: the last pointer read before the
+    // transfer lies past 116 and below the unit the board started at.
+    const QList<QByteArray> lines = traceLines();
+    const QByteArray transfer = "W 804 " + QByteArray::number(start);
+    quint64 pointer = 0;
+    bool found = false;
+    for (const QByteArray& line : lines) {
+        if (line.startsWith("R 884 "))
+            pointer = line.mid(6).toULongLong();
+        if (line == transfer) {
+            found = true;
+            break;
+        }
+    }
+    ASSERT_TRUE(found);
+    EXPECT_GT(pointer, 116u);
+    EXPECT_LT(pointer, quint64(kLastUnit - 199));
+    // Two transfers: 11 units up to the end, then 117 from unit 0.
+    const int at = lines.indexOf(transfer);
+    ASSERT_GE(at, 0);
+    ASSERT_GE(lines.size(), at + 8);
+    EXPECT_EQ(lines[at + 1], "W 808 11");
+    EXPECT_EQ(lines[at + 2], "W 768 2");
+    EXPECT_EQ(lines[at + 3], "DR 0 704 0");
+    EXPECT_EQ(lines[at + 4], "W 804 0");
+    EXPECT_EQ(lines[at + 5], "W 808 117");
+    EXPECT_EQ(lines[at + 6], "W 768 2");
+    EXPECT_EQ(lines[at + 7], "DR 0 7488 0");
 }
 
 TEST_F(BoardStream, StopReturnsWhileTheWritePointerStands)
@@ -156,33 +214,151 @@ TEST_F(BoardStream, StopReturnsWhileTheWritePointerStands)
     EXPECT_TRUE(ring.empty());
 }
 
-TEST_F(BoardStream, FreeTriggerFramesComeFromTheBoard)
+// Each trigger mode arms the board with its own register sequence, then moves
+// the captured record; the frame holds the ring's content at the transferred
+// start unit. Record length 1000: 250 groups, 125 units.
+TEST_F(BoardStream, EachTriggerModeArmsTheBoardAndDeliversItsRecord)
 {
-    open();
-    BlockRing ring(4, 8192);
-    WorkThread thread;
-    std::atomic<int> frames{0};
-    std::atomic<bool> allZero{true};
-    QObject::connect(&thread, &WorkThread::sigSendData, &thread,
-                     [&](double* a, double*, double*, double* d) {
-                         for (int i = 0; i < 1000; ++i)
-                             if (a[i] != 0 || d[i] != 0)
-                                 allZero = false;
-                         ++frames;
-                     },
-                     Qt::DirectConnection);
-    run(thread, ring, acquisition::kModeFreeTrigger);
-    ASSERT_TRUE(waitFor([&]() { return frames.load() >= 2; }));
-    thread.requestStop();
-    ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
-    EXPECT_FALSE(allZero.load());
-    EXPECT_TRUE(ring.empty());  // frames only, no stream
+    struct Row {
+        int mode;
+        std::vector<QByteArray> arming;  // the writes from the first on, in order
+    };
+    const Row rows[] = {
+        {acquisition::kModeFreeTrigger, {"W 788 64", "W 792 125", "W 768 1"}},
+        {acquisition::kModeEdgeTrigger,
+         {"W 848 0", "W 852 100", "W 856 125", "W 768 0", "W 768 4", "W 848 1"}},
+        {acquisition::kModeExternalTrigger,
+         {"W 848 0", "W 856 125", "W 768 0", "W 768 4", "W 848 1", "W 860 8", "W 112 0"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mode);
+        open(nullptr, nullptr, 0, false);
+        QFile::remove(trace);
+        BlockRing ring(4, 8192);
+        WorkThread thread;
+        std::mutex frameMutex;
+        std::vector<double> ch0, ch3;
+        std::atomic<int> frames{0};
+        QObject::connect(&thread, &WorkThread::sigSendData, &thread,
+                         [&](double* a, double*, double*, double* d) {
+                             if (frames.fetch_add(1) == 0) {
+                                 std::lock_guard<std::mutex> lock(frameMutex);
+                                 ch0.assign(a, a + 1000);
+                                 ch3.assign(d, d + 1000);
+                             }
+                         },
+                         Qt::DirectConnection);
+        thread.setBlockRing(&ring);
+        thread.setParameters(1000, 0x40, row.mode, 100, 1, 0);
+        thread.allocateChannelBuffers();
+        thread.start();
+        ASSERT_TRUE(waitFor([&]() { return frames.load() >= 1; }));
+        thread.requestStop();
+        ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
+
+        const QList<QByteArray> lines = traceLines();
+        const int first = lines.indexOf(row.arming.front());
+        ASSERT_GE(first, 0);
+        ASSERT_GE(lines.size(), first + int(row.arming.size()));
+        for (std::size_t k = 0; k < row.arming.size(); ++k)
+            EXPECT_EQ(lines[first + int(k)], row.arming[k]);
+        // The transfer of that fetch: 125 units announced, 8000 bytes moved.
+        int at = first;
+        while (at < lines.size() && !lines[at].startsWith("W 804 "))
+            ++at;
+        ASSERT_LT(at + 3, lines.size());
+        const quint64 start = lines[at].mid(6).toULongLong();
+        EXPECT_EQ(lines[at + 1], "W 808 125");
+        EXPECT_EQ(lines[at + 2], "W 768 2");
+        EXPECT_EQ(lines[at + 3], "DR 0 8000 0");
+        if (row.mode == acquisition::kModeFreeTrigger) {
+            EXPECT_EQ(start, 0x40u);
+        }
+
+        // Sample i of channel k is 16-bit word (i / 4) * 16 + 4 k + i % 4 of
+        // the record, which begins at word 32 * start of the ring.
+        std::lock_guard<std::mutex> lock(frameMutex);
+        ASSERT_EQ(ch0.size(), 1000u);
+        for (int i = 0; i < 1000; ++i) {
+            const quint64 word = start * 32 + quint64(i / 4) * 16 + quint64(i % 4);
+            ASSERT_EQ(ch0[std::size_t(i)], double(int16_t(uint16_t(word & 0xffff)))) << i;
+            ASSERT_EQ(ch3[std::size_t(i)], double(int16_t(uint16_t((word + 12) & 0xffff)))) << i;
+        }
+        EXPECT_TRUE(ring.empty());  // frames only, no stream
+        TearDown();
+    }
+}
+
+// A second thread writes the rate registers (as the settings handler does)
+// over and over while the acquisition thread fetches (mode 0) or streams
+// (mode 2). In the board's trace each of its sequences stands whole, and no
+// fetch or block (from its first write to its DMA) has a foreign line inside.
+TEST_F(BoardStream, RegisterSequencesOfTwoThreadsNeverInterleave)
+{
+    for (int mode : {acquisition::kModeFreeTrigger, acquisition::kModeContinuous}) {
+        SCOPED_TRACE(mode);
+        open(nullptr, nullptr, 0, mode == acquisition::kModeContinuous);
+        BlockRing ring(1024, 8192);
+        WorkThread thread;
+        std::atomic<int> frames{0};
+        QObject::connect(&thread, &WorkThread::sigSendData, &thread,
+                         [&](double*, double*, double*, double*) { ++frames; }, Qt::DirectConnection);
+        thread.setBlockRing(&ring);
+        thread.setParameters(1000, 0x40, mode, 0, 0, 0);
+        thread.allocateChannelBuffers();
+        thread.start();
+        std::atomic<bool> done{false};
+        std::atomic<int> sequences{0};
+        std::thread settings([&]() {
+            while (!done.load()) {
+                acquisition::applySampleRateRegisters(deviceHandle, 2, 19, 25);
+                ++sequences;
+                std::this_thread::yield();
+            }
+        });
+        const bool enough = waitFor([&]() {
+            return (mode == acquisition::kModeContinuous ? ring.size() >= 100 : frames.load() >= 10)
+                && sequences.load() >= 100;
+        });
+        done = true;
+        settings.join();
+        thread.requestStop();
+        ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
+        ASSERT_TRUE(enough);
+
+        const QList<QByteArray> lines = traceLines();
+        int handlerSequences = 0;
+        int deviceSequences = 0;
+        bool inside = false;  // between a fetch's or block's first write and its DMA
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArray& line = lines[i];
+            if (line == "W 512 2") {
+                ASSERT_LT(i + 2, lines.size());
+                ASSERT_EQ(lines[i + 1], "W 272 19") << "line " << i + 1;
+                ASSERT_EQ(lines[i + 2], "W 276 25") << "line " << i + 2;
+                ASSERT_FALSE(inside) << "rate writes inside a transfer at line " << i;
+                ++handlerSequences;
+                i += 2;
+                continue;
+            }
+            const QByteArray opening = mode == acquisition::kModeContinuous ? "W 804 " : "W 788 ";
+            if (line.startsWith(opening) && !inside) {
+                inside = true;
+                ++deviceSequences;
+            } else if (line.startsWith("DR ")) {
+                inside = false;
+            }
+        }
+        EXPECT_GE(handlerSequences, 100);
+        EXPECT_GE(deviceSequences, 10);
+        TearDown();
+    }
 }
 
 TEST_F(BoardStream, ATriggerThatNeverComesGivesNoFrameAndStopReturns)
 {
     // Short library polls, so each failed fetch ends after well under a second.
-    qputenv("KELPCIE_POLL_SLEEP_US", "10");
+    qputenv("KELPCIE_POLL_SLEEP_US", "0");
     open(nullptr, "never");
     BlockRing ring(4, 8192);
     WorkThread thread;
@@ -194,7 +370,71 @@ TEST_F(BoardStream, ATriggerThatNeverComesGivesNoFrameAndStopReturns)
     ASSERT_TRUE(waitFor([&]() { return traced("W 768 4"); }));
     thread.requestStop();
     // The stop waits for the fetch in hand, which ends at the library's
-    // time-out (60000 polls of 10 us here).
+    // time-out (60000 polls without sleeps here).
     EXPECT_TRUE(thread.wait(QDeadlineTimer(scaledMs(20000))));
     EXPECT_EQ(frames.load(), 0);
+}
+
+// Several thousand blocks recorded from the board's ramp, then replayed: every
+// sample of every channel is the ring's own word at that place, so no unit is
+// repeated, skipped or misplaced between the board and the file.
+TEST_F(BoardStream, ARecordingOfThousandsOfBlocksReplaysSampleExact)
+{
+    // 1e6 units per second: 3000 blocks in about 0.4 s.
+    open("1000000");
+    BlockRing ring(1024, 8192);
+    WorkThread thread;
+    Writer writer(&ring, dir.filePath(QStringLiteral("samples.bin")));
+    run(thread, ring);
+    writer.startRecording(QThread::NormalPriority);
+    ASSERT_TRUE(waitFor([&]() { return writer.blocksWritten() >= 3000; }, 30000));
+    thread.requestStop();
+    ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
+    writer.requestStop();
+    ASSERT_TRUE(writer.wait(QDeadlineTimer(scaledMs(5000))));
+    const Writer::Summary summary = writer.lastSummary();
+    ASSERT_EQ(summary.files.size(), 1);
+    EXPECT_FALSE(summary.failed);
+    EXPECT_EQ(summary.blocksDropped, 0u);
+    const QString path = summary.files.front();
+    const qint64 bytes = QFileInfo(path).size();
+    ASSERT_GE(bytes, 3000 * 8192);
+    ASSERT_EQ(bytes % 8192, 0);
+
+    // Replay in records of 2^20 samples (1024 blocks) until the replay has
+    // come back to the file's start.
+    const int n = 1 << 20;
+    const qint64 records = (bytes + qint64(n) * 8 - 1) / (qint64(n) * 8);
+    WorkThread replay;
+    replay.setLocalFilePath(path);
+    std::atomic<qint64> frames{0};
+    std::atomic<qint64> mismatches{0};
+    std::atomic<qint64> checked{0};
+    QObject::connect(&replay, &WorkThread::sigSendData, &replay,
+                     [&](double* c0, double* c1, double* c2, double* c3) {
+                         const qint64 frame = frames.fetch_add(1);
+                         if (frame >= records)
+                             return;
+                         double* const channel[4] = {c0, c1, c2, c3};
+                         // A short last record keeps the rest of the previous one.
+                         const qint64 samples = std::min<qint64>(n, bytes / 8 - frame * n);
+                         for (qint64 i = 0; i < samples; ++i) {
+                             const qint64 s = frame * n + i;
+                             for (int k = 0; k < 4; ++k) {
+                                 const quint64 word = quint64(s / 4) * 16 + quint64(k) * 4 + quint64(s % 4);
+                                 if (channel[k][i] != double(int16_t(uint16_t(word & 0xffff))))
+                                     ++mismatches;
+                             }
+                         }
+                         checked += samples;
+                     },
+                     Qt::DirectConnection);
+    replay.setParameters(n, 0, acquisition::kModeLocalFile, 0, 0, 0);
+    replay.allocateChannelBuffers();
+    replay.start();
+    ASSERT_TRUE(waitFor([&]() { return frames.load() >= records; }, 30000));
+    replay.requestStop();
+    ASSERT_TRUE(replay.wait(QDeadlineTimer(scaledMs(5000))));
+    EXPECT_EQ(checked.load(), bytes / 8);
+    EXPECT_EQ(mismatches.load(), 0);
 }
