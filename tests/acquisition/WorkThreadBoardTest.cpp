@@ -438,3 +438,43 @@ TEST_F(BoardStream, ARecordingOfThousandsOfBlocksReplaysSampleExact)
     EXPECT_EQ(checked.load(), bytes / 8);
     EXPECT_EQ(mismatches.load(), 0);
 }
+
+// A replay file removed while it is being replayed: frames stop, each pass
+// logs "open failed" with the path, Stop still returns at once, and the
+// replay resumes where it was once the file is back.
+TEST(WorkThreadReplayVanishing, AFileRemovedMidReplayLogsAndResumesWhenBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("replay.bin"));
+    const QByteArray stream = makeStream(400);
+    ASSERT_TRUE(writeFile(path, stream));
+    LogCapture log;
+    WorkThread thread;
+    std::atomic<int> frames{0};
+    std::atomic<int> lastFirstSample{-1};
+    QObject::connect(&thread, &WorkThread::sigSendData, &thread,
+                     [&](double* c0, double*, double*, double*) {
+                         lastFirstSample = int(c0[0]);
+                         ++frames;
+                     },
+                     Qt::DirectConnection);
+    thread.setLocalFilePath(path);
+    thread.setParameters(100, 0, acquisition::kModeLocalFile, 0, 0, 0);
+    thread.allocateChannelBuffers();
+    thread.start();
+    ASSERT_TRUE(waitFor([&]() { return frames.load() >= 2; }));
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(waitFor([&]() { return log.count(QStringLiteral("open failed")) >= 2; }));
+    const int framesWhileGone = frames.load();
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("open failed")).first().contains(path));
+    ASSERT_TRUE(writeFile(path, stream));
+    ASSERT_TRUE(waitFor([&]() { return frames.load() > framesWhileGone + 4; }));
+    thread.requestStop();
+    ASSERT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
+    // Each record starts at a multiple of 100 samples of the 400 in the file.
+    const int first = lastFirstSample.load();
+    bool isRecordStart = false;
+    for (int r = 0; r < 4; ++r)
+        isRecordStart = isRecordStart || first == codeOf(100 * r, 0);
+    EXPECT_TRUE(isRecordStart) << first;
+}

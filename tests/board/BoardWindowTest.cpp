@@ -35,6 +35,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 
 using QtCharts::QValueAxis;
 using QtCharts::QXYSeries;
@@ -48,6 +49,31 @@ const char* const kPanelWidgets[6] = {"widgetTime", "widgetMeasurements", "widge
 const char* const kShowButtons[6] = {"btnTimeShow", "btnMeasurementsShow", "btnFrequencyShow",
                                      "btnFrequencyRspShow", "btnConstellationShow", "btnEyeShow"};
 enum { Time, Measurements, Frequency, FrequencyRsp, Constellation, Eye };
+
+// Collects debug-log lines while alive (the acquisition thread logs too).
+class LogCapture {
+public:
+    LogCapture() { self() = this; previous = qInstallMessageHandler(&LogCapture::handler); }
+    ~LogCapture() { qInstallMessageHandler(previous); self() = nullptr; }
+    int count(const QString& part) const
+    {
+        std::lock_guard<std::mutex> l(mutex);
+        return int(captured.filter(part).size());
+    }
+
+private:
+    static LogCapture*& self() { static LogCapture* p = nullptr; return p; }
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& msg)
+    {
+        if (LogCapture* c = self()) {
+            std::lock_guard<std::mutex> l(c->mutex);
+            c->captured << msg;
+        }
+    }
+    QtMessageHandler previous = nullptr;
+    mutable std::mutex mutex;
+    QStringList captured;
+};
 
 // A window on a fresh emulated board (one board found, trace in a temporary
 // folder that is also the working directory, where recordings land).
@@ -80,6 +106,8 @@ protected:
         qunsetenv("LOMPCIE_BOARDS");
         qunsetenv("LOMPCIE_TRACE");
         qunsetenv("LOMPCIE_PATTERN");
+        qunsetenv("LOMPCIE_TRIGGER_DELAY_MS");
+        qunsetenv("KELPCIE_POLL_SLEEP_US");
         LomPcieResetEmulator();
         if (!previousDir.isEmpty())
             QDir::setCurrent(previousDir);
@@ -313,4 +341,41 @@ TEST_F(BoardWindow, RecordsTheBoardStreamAndReplaysIt)
     }
     EXPECT_EQ(low, 0.0);
     EXPECT_EQ(high, double((n - 1) / 4 * 16 + (n - 1) % 4));
+}
+
+// Bad input at the board: a DDR4 address that is not hexadecimal, a rate text
+// without a unit, an edge trigger that never fires. Each gives its log line,
+// nothing crashes, and Stop returns (here the library's time-out is 60000
+// polls without sleeps).
+TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
+{
+    qputenv("LOMPCIE_TRIGGER_DELAY_MS", "never");
+    qputenv("KELPCIE_POLL_SLEEP_US", "0");
+    start(true);
+    stop();
+    LogCapture log;
+
+    get<QLineEdit>("editDDR4Value")->setText(QStringLiteral("xyz"));
+    QFile::remove(trace);
+    get<QPushButton>("btnSingle")->click();
+    EXPECT_EQ(log.count(QStringLiteral("DDR4地址无效")), 1);
+    EXPECT_TRUE(traceHas({"W 788 0"}));  // the capture starts at address 0
+
+    Settings* dialog = settingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    emit dialog->sigSampleRateChange(QStringLiteral("500MS/s"), 1, 0, -1);
+    emit dialog->sigSampleRateChange(QStringLiteral("fast"), 1, 0, -1);
+    EXPECT_EQ(get<QLabel>("labRateValue")->text(), QStringLiteral("fast"));
+    EXPECT_EQ(log.count(QStringLiteral("sample rate text without a rate")), 1);
+
+    get<QComboBox>("comBoxTrigger")->setCurrentIndex(acquisition::kModeEdgeTrigger);
+    QSignalSpy frames(series(Time, 0), &QXYSeries::pointsReplaced);
+    get<QPushButton>("btnRun")->click();
+    ASSERT_TRUE(running());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return traceHas({"W 768 0", "W 768 4"}); }, kWaitMs));
+    get<QPushButton>("btnRun")->click();
+    EXPECT_FALSE(running());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frames.count(), 0);
+    EXPECT_EQ(log.count(QStringLiteral("fetch failed")), 1);
 }
