@@ -7,7 +7,8 @@
 //
 // dataMutex serialises frame processing (on the acquisition thread) against
 // every GUI-thread change of chart data, analysis settings and board
-// registers. Lock order: WorkThread::mutex first, then dataMutex; never the
+// registers. Lock order: WorkThread::mutex first, then dataMutex, then the
+// device lock that keeps register sequences whole (DeviceLock.h); never the
 // other way round. It is not recursive.
 #pragma once
 
