@@ -76,12 +76,8 @@ void MainWindow::setupDeviceAndThreads()
     writer = new Writer(blockRing, QStringLiteral("samples.bin"), int(BlockRing::kDefaultSlotBytes));
 
     // The scalar state starts at its initial values through the member
-    // initialisers; the per-bin work arrays follow the record length.
-    binWork.assign(std::size_t(recordLength / 2), 0);
-    for (int k = 0; k < 4; ++k) {
-        freqRspFrequency[k].assign(std::size_t(recordLength / 2), 0.0);
-        freqRspLevel[k].assign(std::size_t(recordLength / 2), 0.0);
-    }
+    // initialisers; the frequency-response store follows the record length.
+    analysis.resetFrequencyResponse(recordLength);
 
     discoverBoard();
     // The converters are initialised even without a board (the calls then

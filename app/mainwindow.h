@@ -157,7 +157,10 @@ private:
     bool running = false;
     QAction* autoSetupAction = nullptr;
     QAction* defaultSetupAction = nullptr;
-    // channelStats: the four ChannelFigures live in `analysis` (below).
+    // channelStats, windowType, windowHalfWidth, constellationType,
+    // demodFilterTaps and the frequency-response store (freqRspFrequency,
+    // freqRspLevel, freqRspReference) live in `analysis` (below), their one
+    // owner; the window reads and writes them there under dataMutex.
     int recordLength = 1000;
     // Set by GUI-thread actions, consumed under dataMutex on the acquisition
     // thread; atomic so that a set without the lock is still well defined.
@@ -168,24 +171,14 @@ private:
     QTimer* layoutTimer = nullptr;
     bool windowMoving = false;
     QSplitter* plotSplitter = nullptr;
-    std::vector<double> demodFilterTaps;
     BlockRing* blockRing = nullptr;       // shared by workThread and writer; released by the destructor
     Writer* writer = nullptr;             // no QObject parent; stopped and released by the destructor
     qint64 replayOffset = 0;
     bool continuousArmed = false;
     QString localFilePath;
-    int constellationType = 0;
     bool channelEnabled[4] = {true, false, false, false};
     bool panelVisible[6] = {true, false, false, false, false, false};
-    double freqRspReference = 0.0;
     double sampleRateHz = 1e9;
-    // Written by the GUI thread without a lock, read by the spectrum on the
-    // acquisition thread.
-    std::atomic<int> windowType{0};
-    int windowHalfWidth = 0;
-    std::vector<int> binWork;             // per-bin working values, recordLength / 2 entries
-    std::vector<double> freqRspFrequency[4];
-    std::vector<double> freqRspLevel[4];
 
     // ---- Live window state (frame hand-off) ---------------------------------
     // Lock order: WorkThread::mutex, dataMutex, then the mailbox's and the

@@ -192,12 +192,6 @@ void MainWindow::oneditXPosValueTextChanged(QString text)
 
     QMutexLocker lock(&dataMutex);
     recordLength = n;
-    const std::size_t half = std::size_t(n / 2);
-    binWork.assign(half, 0);
-    for (int k = 0; k < 4; ++k) {
-        freqRspFrequency[k].assign(half, 0.0);
-        freqRspLevel[k].assign(half, 0.0);
-    }
     analysis.resetFrequencyResponse(n);
     timeAxisX->setRange(0, n);
     zoomTimeAxis(1.0);
@@ -244,7 +238,6 @@ void MainWindow::onZoomAxis() { syncTimeSpanCombo(timeAxisX->max()); }
 void MainWindow::oncomBoxConstellationTypeIndexChanged(int index)
 {
     QMutexLocker lock(&dataMutex);
-    constellationType = index;
     analysis.setConstellationType(index);
     std::vector<double> x, y;
     if (index >= 0 && index < h452::kConstellationTypeCount)

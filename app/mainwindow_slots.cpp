@@ -81,8 +81,7 @@ void MainWindow::oncomBoxFFT1WindowIndexChanged(int state)
     // window throughout (the analysis state is read there without a lock of
     // its own).
     QMutexLocker lock(&dataMutex);
-    analysis.setWindowType(state <= 5 ? state : 0);
-    windowType = analysis.windowType;
+    analysis.setWindowType(state);
 }
 
 // Every enabled channel has its own frequency-response series; the list is
