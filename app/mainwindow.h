@@ -148,8 +148,6 @@ private:
     void restartLayoutTimer();
     void syncAxisTickCounts();
     static int tickCountForViewHeight(int heightPx);
-    // mainwindow_trigger.cpp: the rate text of the settings dialog in S/s.
-    static bool parseSampleRateText(const QString& text, double* hz);
 
     // ---- Window state, in declaration order --------------------------------
     Ui::MainWindow* ui = nullptr;

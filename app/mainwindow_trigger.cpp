@@ -14,39 +14,13 @@
 
 #include "BoardSettings.h"
 #include "DeviceState.h"
+#include "SampleRate.h"
 #include "WorkThread.h"
 
 #include <QDebug>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMutexLocker>
-#include <QRegularExpression>
-
-// Parses a rate text such as "500MS/s", "125.000KS/s" or "62.5 MS/s" into
-// samples per second; false (and *hz untouched) without a number and unit.
-bool MainWindow::parseSampleRateText(const QString& text, double* hz)
-{
-    static const QRegularExpression pattern(QStringLiteral("(\\d+(?:\\.\\d+)?)\\s*(GS/s|MS/s|kS/s|S/s)"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = pattern.match(text.simplified());
-    if (!m.hasMatch())
-        return false;
-    bool ok = false;
-    const double value = m.captured(1).toDouble(&ok);
-    if (!ok)
-        return false;
-    const QString unit = m.captured(2).toLower();
-    double scale = 1.0;
-    if (unit == QLatin1String("gs/s"))
-        scale = 1e9;
-    else if (unit == QLatin1String("ms/s"))
-        scale = 1e6;
-    else if (unit == QLatin1String("ks/s"))
-        scale = 1e3;
-    if (hz)
-        *hz = value * scale;
-    return true;
-}
 
 void MainWindow::oncomBoxTriggerIndexChanged(int index)
 {
@@ -71,9 +45,10 @@ void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int 
     QMutexLocker lock(&dataMutex);
     acquisition::applySampleRateRegisters(deviceHandle, sampleRatParam, dataParam, CICParam);
     ui->labRateValue->setText(sampleRate);
-    double hz = 0.0;
-    if (parseSampleRateText(sampleRate, &hz) && hz > 0.0)
-        sampleRateHz = hz;
+    // The same reading of a rate text as the settings dialog's.
+    TypedSampleRate typed;
+    if (parseSampleRateText(sampleRate, &typed) && typed.rateHz > 0.0)
+        sampleRateHz = typed.rateHz;
     else
         qDebug().noquote() << "sample rate text without a rate:" << sampleRate << "- keeping"
                            << sampleRateHz << "S/s";
