@@ -39,7 +39,12 @@ void Writer::startRecording(QThread::Priority priority)
 {
     if (isRunning())
         return;
-    writing.exchange(true);
+    {
+        // Acquires the previous run's closing hand-off (see run()), so that
+        // run and the next one are ordered for ThreadSanitizer, too.
+        std::lock_guard<std::mutex> lock(summaryMutex);
+        writing.store(true);
+    }
     start(priority);
 }
 
@@ -86,18 +91,26 @@ QString Writer::nextFileName() const
 void Writer::run()
 {
     Summary current;
+    record(current);
+    // The closing hand-off, the last thing this thread does with the
+    // recorder: the summary and the re-armed flag are published under
+    // summaryMutex, which lastSummary(), startRecording() and the destructor
+    // take, so everything the run did happens before them in a way
+    // ThreadSanitizer can see (it cannot see QThread::wait).
+    std::lock_guard<std::mutex> lock(summaryMutex);
+    summary = std::move(current);
+    // Re-arm for the next start (see requestStop).
+    writing.store(true);
+}
+
+void Writer::record(Summary& current)
+{
     const std::uint64_t droppedAtStart = blockRing ? blockRing->droppedBlocks() : 0;
     auto finish = [&]() {
         current.blocksDropped = blockRing ? blockRing->droppedBlocks() - droppedAtStart : 0;
         qDebug().noquote() << "recording ended:" << current.files.join(QStringLiteral(", "))
                            << "blocks written" << current.blocksWritten << "blocks dropped"
                            << current.blocksDropped << (current.failed ? "(failed)" : "");
-        {
-            std::lock_guard<std::mutex> lock(summaryMutex);
-            summary = current;
-        }
-        // Re-arm for the next start (see requestStop).
-        writing.store(true);
     };
 
     if (!blockRing) {

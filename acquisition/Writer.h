@@ -22,6 +22,9 @@
 // raised at construction and again when a recording ends, not when run()
 // begins, so a stop that comes before the thread got going is never
 // overwritten and wait() cannot hang on it. A stop while idle is ignored.
+// The end of a run is published under the summary's mutex, which
+// lastSummary(), startRecording() and the destructor take: after wait(), any
+// of them orders the whole run before what follows.
 // Leftover blocks stay in the ring and open the next recording.
 #pragma once
 
@@ -81,6 +84,9 @@ protected:
 
 private:
     QString nextFileName() const;
+    // One recording into current, with its closing log line; run() then
+    // publishes current.
+    void record(Summary& current);
 
     BlockRing* blockRing;
     QString baseFileName;
