@@ -22,6 +22,8 @@
 #include <cstring>
 
 namespace {
+// The timers' intervals, set once here; mainwindow_panels.cpp restarts the
+// timers with them.
 constexpr int kStatIntervalMs = 1000;
 constexpr int kMoveSettleMs = 300;
 constexpr int kLayoutDelayMs = 1;
@@ -86,7 +88,8 @@ void MainWindow::setupDeviceAndThreads()
 
     statTimer = new QTimer(this);
     connect(statTimer, &QTimer::timeout, this, &MainWindow::updateStatTableAndLabel);
-    statTimer->start(kStatIntervalMs);
+    statTimer->setInterval(kStatIntervalMs);
+    statTimer->start();
 
     windowMoving = false;
 

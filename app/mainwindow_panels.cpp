@@ -34,9 +34,6 @@ constexpr int kMeasurementsPanel = 1;
 constexpr int kCollapsedHeight = 30;   // a panel's title bar
 constexpr int kExpandedShare = 1000;
 constexpr int kTickPassDelayMs = 5;
-constexpr int kLayoutDelayMs = 1;
-constexpr int kMoveSettleMs = 300;
-constexpr int kStatIntervalMs = 1000;
 
 } // namespace
 
@@ -53,7 +50,7 @@ void MainWindow::restartLayoutTimer()
     if (!layoutTimer)
         return;
     layoutTimer->stop();
-    layoutTimer->start(kLayoutDelayMs);
+    layoutTimer->start();
 }
 
 void MainWindow::togglePanel(int panel)
@@ -163,7 +160,7 @@ void MainWindow::moveEvent(QMoveEvent* event)
     }
     if (moveSettleTimer) {
         moveSettleTimer->stop();
-        moveSettleTimer->start(kMoveSettleMs);
+        moveSettleTimer->start();
     }
     QMainWindow::moveEvent(event);
 }
@@ -174,7 +171,7 @@ void MainWindow::onWindowMoveSettled()
     ui->labTimePlot->paintSuspended = false;
     ui->labTimePlot->update();
     if (statTimer && !statTimer->isActive())
-        statTimer->start(kStatIntervalMs);
+        statTimer->start();
     // Without this a relayout asked for during the move (the start-up's
     // expansion of the Time panel meets the first show's move) would wait
     // for the next button press, leaving every panel at an equal share.
