@@ -29,24 +29,26 @@ DeviceState &state()
 
 namespace {
 
+// A whole decimal number from the environment variable `name`, within
+// 0 .. maxValue; `fallback` when it is unset, malformed or out of range.
+long environmentNumber(const char *name, long fallback, long maxValue)
+{
+    const char *v = std::getenv(name);
+    if (!v || !*v)
+        return fallback;
+    char *end = nullptr;
+    const long value = std::strtol(v, &end, 10);
+    return (end && *end == '\0' && value >= 0 && value <= maxValue) ? value : fallback;
+}
+
 long sleepMicroseconds()
 {
-    const char *v = std::getenv("KELPCIE_POLL_SLEEP_US");
-    if (!v || !*v)
-        return 1000;
-    char *end = nullptr;
-    const long us = std::strtol(v, &end, 10);
-    return (end && *end == '\0' && us >= 0 && us <= 1000000) ? us : 1000;
+    return environmentNumber("KELPCIE_POLL_SLEEP_US", 1000, 1000000);
 }
 
 long stallTimeoutMs()
 {
-    const char *v = std::getenv("KELPCIE_STALL_TIMEOUT_MS");
-    if (!v || !*v)
-        return 1000;
-    char *end = nullptr;
-    const long ms = std::strtol(v, &end, 10);
-    return (end && *end == '\0' && ms >= 0 && ms <= 3600000) ? ms : 1000;
+    return environmentNumber("KELPCIE_STALL_TIMEOUT_MS", 1000, 3600000);
 }
 
 } // namespace
