@@ -43,6 +43,25 @@ void appendJsonArray(std::string& out, const std::vector<double>& values)
     out += ']';
 }
 
+// `, "<name>": {"start": <start>, "<first>": [...], "<second>": [...]}`: a
+// channel's constellation or eye points of one record.
+void appendJsonPoints(std::string& out, const char* name, int start, const char* first,
+                      const std::vector<double>& firstValues, const char* second,
+                      const std::vector<double>& secondValues)
+{
+    out += ", \"";
+    out += name;
+    out += "\": {\"start\": " + std::to_string(start) + ", \"";
+    out += first;
+    out += "\": ";
+    appendJsonArray(out, firstValues);
+    out += ", \"";
+    out += second;
+    out += "\": ";
+    appendJsonArray(out, secondValues);
+    out += '}';
+}
+
 void pad(std::string& out, const std::string& cell, std::size_t width)
 {
     if (cell.size() < width)
@@ -115,20 +134,11 @@ void appendJsonRecord(std::string& out, long long record, std::int64_t offsetByt
             out += "\": ";
             appendJsonNumber(out, result.figures[k].value(f));
         }
-        if (c.constellationUpdated) {
-            out += ", \"constellation\": {\"start\": " + std::to_string(c.constellationStart) + ", \"i\": ";
-            appendJsonArray(out, c.constellationI);
-            out += ", \"q\": ";
-            appendJsonArray(out, c.constellationQ);
-            out += '}';
-        }
-        if (c.eyeUpdated) {
-            out += ", \"eye\": {\"start\": " + std::to_string(c.eyeStart) + ", \"x\": ";
-            appendJsonArray(out, c.eyeX);
-            out += ", \"y\": ";
-            appendJsonArray(out, c.eyeY);
-            out += '}';
-        }
+        if (c.constellationUpdated)
+            appendJsonPoints(out, "constellation", c.constellationStart, "i", c.constellationI, "q",
+                             c.constellationQ);
+        if (c.eyeUpdated)
+            appendJsonPoints(out, "eye", c.eyeStart, "x", c.eyeX, "y", c.eyeY);
         out += '}';
     }
     out += "]}\n";
