@@ -89,14 +89,6 @@ void SeriesBoundsStore::set(SeriesKind kind, int channel, const PointBounds& bou
     bounds_[int(kind)][channel] = bounds;
 }
 
-const PointBounds& SeriesBoundsStore::get(SeriesKind kind, int channel) const
-{
-    static const PointBounds none;
-    if (channel < 0 || channel >= kChannelCount)
-        return none;
-    return bounds_[int(kind)][channel];
-}
-
 void SeriesBoundsStore::clearChannel(int channel)
 {
     if (channel < 0 || channel >= kChannelCount)
@@ -105,18 +97,6 @@ void SeriesBoundsStore::clearChannel(int channel)
         kind[channel] = PointBounds{};
 }
 
-void SeriesBoundsStore::clearKind(SeriesKind kind)
-{
-    for (auto& b : bounds_[int(kind)])
-        b = PointBounds{};
-}
-
-void SeriesBoundsStore::clearAll()
-{
-    for (auto& kind : bounds_)
-        for (auto& b : kind)
-            b = PointBounds{};
-}
 
 void SeriesBoundsStore::computeFit(const bool panelVisible[kPanelCount],
                                    const bool channelEnabled[kChannelCount],

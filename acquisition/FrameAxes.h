@@ -72,11 +72,8 @@ public:
     // Records the bounds of the list just delivered for a series.
     void set(SeriesKind kind, int channel, const QVector<QPointF>& points);
     void set(SeriesKind kind, int channel, const PointBounds& bounds);
-    const PointBounds& get(SeriesKind kind, int channel) const;
     // The series of a channel were cleared.
     void clearChannel(int channel);
-    void clearKind(SeriesKind kind);
-    void clearAll();
 
     // The fit: for each of the Time, Frequency and FrequencyRsp panels that
     // is shown, the bounds over the enabled channels' series of its chart

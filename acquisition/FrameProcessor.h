@@ -72,12 +72,8 @@ public:
     void addSeries(FrameUpdate& update, SeriesKind kind, const double* x, const double* y,
                    int count, int channel, const FrameSettings& settings, int constellationType);
 
-    // The GUI cleared a channel's series / every series of one kind.
+    // The GUI cleared a channel's series.
     void forgetChannel(int channel) { bounds_.clearChannel(channel); }
-    void forgetKind(SeriesKind kind) { bounds_.clearKind(kind); }
-
-    const SeriesBoundsStore& bounds() const { return bounds_; }
-    const FrameResult& lastResult() const { return result_; }
 
 private:
     AxisRangeSnapshot& ranges_;
