@@ -53,17 +53,27 @@ bool buildSeriesPoints(SeriesKind kind, const double* x, const double* y, int co
 
     QVector<QPointF> kept;
     switch (kind) {
-    case SeriesKind::Time:
-        kept.reserve(count);
-        if (all)
+    case SeriesKind::Time: {
+        // Usually the whole record is in view: then the kept list is the
+        // unfiltered one, shared rather than built a second time.
+        bool allInRange = all != nullptr;
+        if (all) {
             all->reserve(count);
-        for (int i = 0; i < count; ++i) {
+            for (int i = 0; i < count; ++i) {
+                allInRange = allInRange && xLo <= x[i] && x[i] <= xHi;
+                all->append(QPointF(x[i], y[i]));
+            }
+        }
+        if (allInRange) {
+            kept = *all;
+            break;
+        }
+        kept.reserve(count);
+        for (int i = 0; i < count; ++i)
             if (xLo <= x[i] && x[i] <= xHi)
                 kept.append(QPointF(x[i], y[i]));
-            if (all)
-                all->append(QPointF(x[i], y[i]));
-        }
         break;
+    }
     case SeriesKind::Spectrum:
     case SeriesKind::FreqRsp:
         kept.reserve(count);
