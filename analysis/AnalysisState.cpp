@@ -36,6 +36,16 @@ void AnalysisState::clearEyeSeries(int channel)
         eyeSeries[channel].clear();
 }
 
+int AnalysisState::spectrumAndFigures(const double* samples, int count, int channel, bool channelEnabled,
+                                      double* magnitudes)
+{
+    windowHalfWidth = windowHalfWidthFor(windowType);
+    const int peak = spectrum.magnitude(samples, count, windowType, magnitudes);
+    if (peak != 0 && channelEnabled && channel >= 0 && channel < 4)
+        computeSpectrumFigures(magnitudes, count, peak, windowHalfWidth, channelStats[channel]);
+    return peak;
+}
+
 bool AnalysisState::computeSpectrum(const double* samples, int count, int channel, bool channelEnabled,
                                     double* magnitudes, int* peakBin)
 {
@@ -45,15 +55,11 @@ bool AnalysisState::computeSpectrum(const double* samples, int count, int channe
     if (count <= 0 || !samples || !magnitudes)
         return true;
     const int half = count / 2;
-    const int peak = spectrum.magnitude(samples, count, windowType, magnitudes);
+    const int peak = spectrumAndFigures(samples, count, channel, channelEnabled, magnitudes);
     std::fill(magnitudes + half + 1, magnitudes + count, 0.0);
     if (peakBin)
         *peakBin = peak;
-    if (peak == 0)
-        return true;
-    if (channelEnabled && channel >= 0 && channel < 4)
-        computeSpectrumFigures(magnitudes, count, peak, windowHalfWidth, channelStats[channel]);
-    return false;
+    return peak == 0;
 }
 
 namespace {
@@ -105,12 +111,9 @@ void analyzeChannel(AnalysisState& state, const FrameInput& input, int k, bool e
     r.processed = true;
 
     // Spectrum and the six spectral figures (kept plan and window).
-    state.windowHalfWidth = windowHalfWidthFor(state.windowType);
     r.magnitudes.resize(static_cast<std::size_t>(half) + 1);
-    const int peak = state.spectrum.magnitude(x, n, state.windowType, r.magnitudes.data());
+    const int peak = state.spectrumAndFigures(x, n, k, true, r.magnitudes.data());
     r.peakBin = peak;
-    if (peak != 0)
-        computeSpectrumFigures(r.magnitudes.data(), n, peak, state.windowHalfWidth, state.channelStats[k]);
 
     if (input.frequencyPanel) {
         r.levelDbfs.resize(static_cast<std::size_t>(half));

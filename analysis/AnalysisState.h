@@ -62,6 +62,11 @@ public:
     // (0 .. 3) are updated. Returns true when the peak is 0 (no usable line).
     bool computeSpectrum(const double* samples, int count, int channel, bool channelEnabled,
                          double* magnitudes, int* peakBin);
+    // The core of computeSpectrum, shared with the frame routine: windowHalfWidth,
+    // A[0 .. N/2] into magnitudes (count/2 + 1 doubles; nothing above) and the
+    // figures as there. Returns the peak bin. samples holds count > 0 values.
+    int spectrumAndFigures(const double* samples, int count, int channel, bool channelEnabled,
+                           double* magnitudes);
 
     // Working space of the frame routine, kept between frames.
     std::vector<double> scratch;
