@@ -282,10 +282,11 @@ void WorkThread::streamBoardBlock()
     bool wrapped = false;
     quint32 tail = 0;
     if (last > ddrLastUnit) {
-        // The block's last `tail` units are the ring's first ones.
+        // The block's last `tail` units are the ring's first ones (units
+        // 0 .. tail - 1), so `last` after the wrap equals the tail count.
         wrapped = true;
         last = last - ddrLastUnit;
-        tail = start + 127 - ddrLastUnit;
+        tail = last;
     }
     // The block's own last unit: `last` itself, or after a wrap the unit
     // before `last` (the first one the block leaves unread).
