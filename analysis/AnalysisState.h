@@ -14,7 +14,7 @@
 #include "Eye.h"
 #include "Figures.h"
 #include "FrequencyResponse.h"
-#include "Spectrum.h"
+#include "Fft.h"
 
 #include <array>
 #include <cstddef>
@@ -27,7 +27,7 @@ public:
     // FFT-window list index 0 .. 10; only 0 .. 5 are kept here, anything else
     // reads 0 (set through setWindowType).
     int windowType = 0;
-    // Half-width of the window last built (from the table of Spectrum.h).
+    // Half-width of the window last built (from the table of Fft.h).
     int windowHalfWidth = 0;
     // The eight figures of each channel 0 .. 3.
     std::array<ChannelFigures, 4> channelStats{};

@@ -1,7 +1,7 @@
 // Figures of merit from a magnitude spectrum. See Figures.h.
 #include "Figures.h"
 
-#include "Spectrum.h"
+#include "Fft.h"
 
 #include <algorithm>
 #include <cmath>

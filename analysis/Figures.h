@@ -1,5 +1,5 @@
 // The eight figures of the measurements table, per channel, and the routines
-// that derive them from a magnitude spectrum (see Spectrum.h for A[k]).
+// that derive them from a magnitude spectrum (see Fft.h for A[k]).
 // All sums run over squared magnitudes; non-finite magnitudes are skipped.
 #pragma once
 

@@ -1,6 +1,6 @@
 // KelPcieApi.cpp - connection, register pass-through, waveform fetches and
 // converter configuration of the device library (public interface and
-// status codes: KelPcieApi.h; spectra and windows: KelPcieSpectrum.cpp).
+// status codes: KelPcieApi.h; spectra and windows: KelPcieFft.cpp).
 //
 // Every export catches at its edge: no exception crosses the C boundary,
 // allocation failures map to KELPCIE_ERR_FAILED.

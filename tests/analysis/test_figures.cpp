@@ -2,7 +2,7 @@
 // SFDR, ENOB and NSD from closed forms; the edge rules of the sums; the line
 // rules of the table.
 #include "Figures.h"
-#include "Spectrum.h"
+#include "Fft.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>

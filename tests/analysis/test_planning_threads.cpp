@@ -1,7 +1,7 @@
 // Planning from several threads at once, as the acquisition thread and the
 // device library do in one process: every plan goes through the planner lock,
 // and each thread's kept plans still give the single-threaded bits.
-#include "Spectrum.h"
+#include "Fft.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// KelPcieSpectrum.cpp - power spectra of the two-channel records and the
+// KelPcieFft.cpp - power spectra of the two-channel records and the
 // window coefficient tables of the device library (interface: KelPcieApi.h).
 //
 // The program and this library share one FFTW in one process; FFTW's

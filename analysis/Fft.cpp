@@ -1,6 +1,6 @@
 // Window coefficients, the FFT stage (fresh and with kept plans), levels and
-// the frequency axis. See Spectrum.h.
-#include "Spectrum.h"
+// the frequency axis. See Fft.h.
+#include "Fft.h"
 
 #include <fftw3.h>
 

@@ -71,8 +71,8 @@ TEST_F(TwoChannel, CaptureThatNeverFinishesLeavesTheOutputAlone)
     EXPECT_EQ(polls, 1000u);
     EXPECT_EQ(transfers, Strings{"DR 0 64 0"}); // the transfer is made all the same
     // No record is held, so the spectrum fetches again (and fails again).
-    std::vector<double> spec(16);
-    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, spec.data(), 16), KELPCIE_ERR_TWO_CHANNEL_TIMEOUT);
+    std::vector<double> levels(16);
+    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, levels.data(), 16), KELPCIE_ERR_TWO_CHANNEL_TIMEOUT);
 }
 
 using Spectrum = DevapiTest;
@@ -104,27 +104,27 @@ TEST_F(Spectrum, ConstantRecordPutsDcAtTheMiddle)
 {
     configure({{"LOMPCIE_CH0", "off:offset=1"}});
     const uint32_t c = openBoard();
-    std::vector<double> rec(8), spec(8);
+    std::vector<double> rec(8), levels(8);
     ASSERT_EQ(KelPcieFetchChannelAData(c, rec.data(), 8), 0);
-    ASSERT_EQ(KelPcieFetchChannelASpectrumData(c, spec.data(), 8), 0);
+    ASSERT_EQ(KelPcieFetchChannelASpectrumData(c, levels.data(), 8), 0);
     // (10 log10(1) + 10) - 63 at DC; empty bins at 10 log10(1e-20) - 53.
     for (int k = 0; k < 8; ++k)
-        EXPECT_NEAR(spec[k], k == 4 ? -53.0 : -253.0, 1e-9) << k;
+        EXPECT_NEAR(levels[k], k == 4 ? -53.0 : -253.0, 1e-9) << k;
 }
 
 TEST_F(Spectrum, OutputMustHoldTheRecordAndFailedFetchesReportTheirCode)
 {
     const uint32_t c = openBoard();
-    std::vector<double> rec(64), spec(64);
+    std::vector<double> rec(64), levels(64);
     ASSERT_EQ(KelPcieFetchChannelAData(c, rec.data(), 64), 0);
-    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, spec.data(), 32), KELPCIE_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, levels.data(), 32), KELPCIE_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, nullptr, 64), KELPCIE_ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(KelPcieFetchSpectrumData(c, 2, spec.data(), 64), KELPCIE_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(KelPcieFetchSpectrumData(c, 2, levels.data(), 64), KELPCIE_ERR_INVALID_ARGUMENT);
     // A zero count drops the record; without a board the next spectrum
     // must fetch and reports why it could not.
     EXPECT_EQ(KelPcieFetchChannelAData(c, rec.data(), 0), KELPCIE_ERR_INVALID_ARGUMENT);
     KelPcieClose();
-    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, spec.data(), 64), KELPCIE_ERR_NOT_OPEN);
+    EXPECT_EQ(KelPcieFetchChannelASpectrumData(c, levels.data(), 64), KELPCIE_ERR_NOT_OPEN);
     // KelPcieFetchSpectrumData does not fetch: a missing record is silence.
     KelPcieFetchChannelBData(c, rec.data(), 0);
     std::vector<double> silence(16);

@@ -1,7 +1,7 @@
 // Spectrum: window coefficients and half-widths, the FFT stage against a
 // naive DFT, the peak rules, levels, the frequency axis, and kept plans and
 // windows against fresh ones.
-#include "Spectrum.h"
+#include "Fft.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
