@@ -8,6 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build" -G Ninja -DH452_TESTS=OFF >/dev/null
 cmake --build "$root/build" --target H452
 cd "$root/build/bin"
+# Qt wants a private runtime folder; root shells often have none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR=$(mktemp -d)
+  chmod 700 "$XDG_RUNTIME_DIR"
+fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display found: starting the console under xvfb-run (an invisible X server)." >&2
   echo "To see it, run on a desktop session, or set QT_QPA_PLATFORM=vnc." >&2
