@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include "LogCapture.h"
+
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
@@ -76,33 +78,5 @@ inline bool writeFile(const QString& path, const QByteArray& data)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
-// Collects debug-log lines while alive.
-class LogCapture {
-public:
-    LogCapture() { previous = qInstallMessageHandler(&LogCapture::handler); instance() = this; }
-    ~LogCapture() { qInstallMessageHandler(previous); instance() = nullptr; }
-    QStringList lines() const { std::lock_guard<std::mutex> l(mutex); return captured; }
-    int count(const QString& prefix) const
-    {
-        std::lock_guard<std::mutex> l(mutex);
-        int n = 0;
-        for (const QString& line : captured)
-            n += line.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
-
-private:
-    static LogCapture*& instance() { static LogCapture* p = nullptr; return p; }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& msg)
-    {
-        if (LogCapture* self = instance()) {
-            std::lock_guard<std::mutex> l(self->mutex);
-            self->captured << msg;
-        }
-    }
-    QtMessageHandler previous = nullptr;
-    mutable std::mutex mutex;  // std::mutex so that ThreadSanitizer sees it
-    QStringList captured;
-};
 
 } // namespace testsupport

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "LogCapture.h"
+
 #include <memory>
 #include <mutex>
 
@@ -28,27 +30,7 @@ namespace {
 
 const QString kFormTitle = QStringLiteral("示波器控制台");
 
-// Collects debug-log lines while alive (std::mutex: the acquisition and
-// recorder threads log too).
-class LogCapture {
-public:
-    LogCapture() { self() = this; previous = qInstallMessageHandler(&LogCapture::handler); }
-    ~LogCapture() { qInstallMessageHandler(previous); self() = nullptr; }
-    QStringList lines() const { std::lock_guard<std::mutex> l(mutex); return captured; }
-
-private:
-    static LogCapture*& self() { static LogCapture* p = nullptr; return p; }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& msg)
-    {
-        if (LogCapture* c = self()) {
-            std::lock_guard<std::mutex> l(c->mutex);
-            c->captured << msg;
-        }
-    }
-    QtMessageHandler previous = nullptr;
-    mutable std::mutex mutex;
-    QStringList captured;
-};
+using testsupport::LogCapture;
 
 // Each test starts from a fresh emulator with the given boards and no open
 // board in the device library.

@@ -34,6 +34,8 @@
 
 #include <gtest/gtest.h>
 
+#include "LogCapture.h"
+
 #include <memory>
 #include <mutex>
 
@@ -50,30 +52,7 @@ const char* const kShowButtons[6] = {"btnTimeShow", "btnMeasurementsShow", "btnF
                                      "btnFrequencyRspShow", "btnConstellationShow", "btnEyeShow"};
 enum { Time, Measurements, Frequency, FrequencyRsp, Constellation, Eye };
 
-// Collects debug-log lines while alive (the acquisition thread logs too).
-class LogCapture {
-public:
-    LogCapture() { self() = this; previous = qInstallMessageHandler(&LogCapture::handler); }
-    ~LogCapture() { qInstallMessageHandler(previous); self() = nullptr; }
-    int count(const QString& part) const
-    {
-        std::lock_guard<std::mutex> l(mutex);
-        return int(captured.filter(part).size());
-    }
-
-private:
-    static LogCapture*& self() { static LogCapture* p = nullptr; return p; }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& msg)
-    {
-        if (LogCapture* c = self()) {
-            std::lock_guard<std::mutex> l(c->mutex);
-            c->captured << msg;
-        }
-    }
-    QtMessageHandler previous = nullptr;
-    mutable std::mutex mutex;
-    QStringList captured;
-};
+using testsupport::LogCapture;
 
 // A window on a fresh emulated board (one board found, trace in a temporary
 // folder that is also the working directory, where recordings land).
@@ -358,7 +337,7 @@ TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
     get<QLineEdit>("editDDR4Value")->setText(QStringLiteral("xyz"));
     QFile::remove(trace);
     get<QPushButton>("btnSingle")->click();
-    EXPECT_EQ(log.count(QStringLiteral("DDR4地址无效")), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("DDR4地址无效")), 1);
     EXPECT_TRUE(traceHas({"W 788 0"}));  // the capture starts at address 0
 
     Settings* dialog = settingsDialog();
@@ -366,7 +345,7 @@ TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
     emit dialog->sigSampleRateChange(QStringLiteral("500MS/s"), 1, 0, -1);
     emit dialog->sigSampleRateChange(QStringLiteral("fast"), 1, 0, -1);
     EXPECT_EQ(get<QLabel>("labRateValue")->text(), QStringLiteral("fast"));
-    EXPECT_EQ(log.count(QStringLiteral("sample rate text without a rate")), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("sample rate text without a rate")), 1);
 
     get<QComboBox>("comBoxTrigger")->setCurrentIndex(acquisition::kModeEdgeTrigger);
     QSignalSpy frames(series(Time, 0), &QXYSeries::pointsReplaced);
@@ -377,5 +356,5 @@ TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
     EXPECT_FALSE(running());
     QCoreApplication::processEvents();
     EXPECT_EQ(frames.count(), 0);
-    EXPECT_EQ(log.count(QStringLiteral("fetch failed")), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("fetch failed")), 1);
 }
