@@ -2,6 +2,7 @@
 #include "WorkThread.h"
 
 #include "BlockRing.h"
+#include "BoardRegisters.h"
 #include "DeviceLock.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
@@ -17,11 +18,6 @@
 
 namespace {
 
-// Registers of the continuous transfer (byte offsets in the board's map).
-constexpr quint64 kRegCommand = 768;       // 2 starts the DDR-to-host transfer of 804/808
-constexpr quint64 kRegTransferStart = 804; // first unit of the transfer
-constexpr quint64 kRegTransferUnits = 808; // transfer length in 64-byte units
-constexpr quint64 kRegWriteUnit = 884;     // the board's current write unit
 constexpr quint32 kUnitBytes = 64;
 
 constexpr unsigned long kBoardPauseMs = 10;
@@ -303,7 +299,7 @@ void WorkThread::streamBoardBlock()
             return;
         quint32 status = 0;
         device.lock();
-        KelPcieReadData(deviceHandle, kRegWriteUnit, &status);
+        KelPcieReadData(deviceHandle, boardreg::WritePointer, &status);
         if (blockWritten(status, lastRead, wrapped))
             break;
         device.unlock();
@@ -317,22 +313,22 @@ void WorkThread::streamBoardBlock()
     // The next block starts at the first unit this one leaves unread: right
     // after its last unit, or at unit 0 when it ends on the ring's last unit.
     readUnit = wrapped ? last : (last == ddrLastUnit ? 0 : last + 1);
-    KelPcieWriteData(deviceHandle, kRegTransferStart, start);
+    KelPcieWriteData(deviceHandle, boardreg::TransferStart, start);
     int dmaStatus = 0;
     if (!wrapped) {
-        KelPcieWriteData(deviceHandle, kRegTransferUnits, blockUnits);
-        KelPcieWriteData(deviceHandle, kRegCommand, 2);
+        KelPcieWriteData(deviceHandle, boardreg::TransferUnits, blockUnits);
+        KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
         dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer.data(), quint64(blockGroups) * 32);
     } else {
         // The block runs past the ring's last unit: its head comes from the end
         // of the ring, its tail from unit 0, both landing contiguously.
         const quint32 headUnits = blockUnits - tail;
-        KelPcieWriteData(deviceHandle, kRegTransferUnits, headUnits);
-        KelPcieWriteData(deviceHandle, kRegCommand, 2);
+        KelPcieWriteData(deviceHandle, boardreg::TransferUnits, headUnits);
+        KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
         KelPcieReadDMA(deviceHandle, 0, blockBuffer.data(), quint64(headUnits) * kUnitBytes);
-        KelPcieWriteData(deviceHandle, kRegTransferStart, 0);
-        KelPcieWriteData(deviceHandle, kRegTransferUnits, tail);
-        KelPcieWriteData(deviceHandle, kRegCommand, 2);
+        KelPcieWriteData(deviceHandle, boardreg::TransferStart, 0);
+        KelPcieWriteData(deviceHandle, boardreg::TransferUnits, tail);
+        KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
         dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer.data() + std::size_t(headUnits) * kUnitBytes / 4,
                                    quint64(tail) * kUnitBytes);
     }

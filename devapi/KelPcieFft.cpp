@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+using kelpcie::guarded;
+
 namespace {
 
 kelpcie::RWLock fftLock;
@@ -248,51 +250,45 @@ extern "C" {
 
 KELPCIE_API int32_t KelPcieFetchChannelASpectrumData(uint32_t, double *out, uint32_t count)
 {
-    try {
-        return spectrum(0, out, count, true);
-    } catch (...) {
-        return KELPCIE_ERR_FAILED;
-    }
+    return guarded([&] { return spectrum(0, out, count, true); });
 }
 
 KELPCIE_API int32_t KelPcieFetchChannelBSpectrumData(uint32_t, double *out, uint32_t count)
 {
-    try {
-        return spectrum(1, out, count, true);
-    } catch (...) {
-        return KELPCIE_ERR_FAILED;
-    }
+    return guarded([&] { return spectrum(1, out, count, true); });
 }
 
 KELPCIE_API int32_t KelPcieFetchSpectrumData(uint32_t, int32_t channel, double *out, uint32_t count)
 {
-    if (channel != 0 && channel != 1)
-        return KELPCIE_ERR_INVALID_ARGUMENT;
-    try {
+    return guarded([&]() -> int32_t {
+        if (channel != 0 && channel != 1)
+            return KELPCIE_ERR_INVALID_ARGUMENT;
         return spectrum(channel, out, count, false);
-    } catch (...) {
-        return KELPCIE_ERR_FAILED;
-    }
+    });
 }
 
 KELPCIE_API int32_t KelPcieCfgWindowType(uint32_t, uint32_t type)
 {
-    if (type > 4)
-        return KELPCIE_ERR_FAILED;
-    kelpcie::state().windowType = type;
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (type > 4)
+            return KELPCIE_ERR_FAILED;
+        kelpcie::state().windowType = type;
+        return 0;
+    });
 }
 
 KELPCIE_API int32_t KelPcieGetWindowCoe(uint32_t, uint32_t type, uint32_t length, double parameter, double *out)
 {
-    if (type > 14)
-        return KELPCIE_ERR_FAILED;
-    if ((!out && length > 0 && type != 0) || ((type == 10 || type == 11) && !std::isfinite(parameter))
-        || (type == 11 && std::fabs(parameter) > 700.0))
-        return KELPCIE_ERR_INVALID_ARGUMENT;
-    kelpcie::state().windowType = type;
-    fillWindow(type, length, parameter, out);
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (type > 14)
+            return KELPCIE_ERR_FAILED;
+        if ((!out && length > 0 && type != 0) || ((type == 10 || type == 11) && !std::isfinite(parameter))
+            || (type == 11 && std::fabs(parameter) > 700.0))
+            return KELPCIE_ERR_INVALID_ARGUMENT;
+        kelpcie::state().windowType = type;
+        fillWindow(type, length, parameter, out);
+        return 0;
+    });
 }
 
 } // extern "C"

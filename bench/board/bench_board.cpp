@@ -10,10 +10,11 @@
 // highest argument shows where the pipeline itself tops out. Files go to
 // H452_BENCH_DIR (default: the working directory) and are removed afterwards.
 #include "BlockRing.h"
+#include "BoardRegisters.h"
 #include "DeviceLock.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
-#include "LomPcieDmaDll.h"
+#include "LomPcieEmulatorControl.h"
 #include "WorkThread.h"
 #include "Writer.h"
 
@@ -60,9 +61,9 @@ bool openStreamingBoard(double megabytesPerSecond)
         return false;
     deviceHandle = quint32(connection);
     std::lock_guard<std::mutex> lock(acquisition::deviceMutex());
-    KelPcieWriteData(deviceHandle, 788, 0);
-    KelPcieWriteData(deviceHandle, 880, 1);
-    KelPcieWriteData(deviceHandle, 768, 1);
+    KelPcieWriteData(deviceHandle, boardreg::CaptureStart, 0);
+    KelPcieWriteData(deviceHandle, boardreg::StreamEnable, 1);
+    KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandCapture);
     return true;
 }
 

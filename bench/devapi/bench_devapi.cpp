@@ -2,7 +2,9 @@
 // (MB/s of records delivered: four channels of doubles), beside the raw
 // rate at which the emulator synthesises its ring over DMA, for the ramp
 // pattern and for the analog signals.
+#include "BoardRegisters.h"
 #include "KelPcieApi.h"
+#include "LomPcieEmulatorControl.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,8 +54,8 @@ void ringSynthesis(benchmark::State &state, bool ramp)
     const uint64_t bytes = static_cast<uint64_t>(state.range(0)) * 8;
     std::vector<uint32_t> buffer(bytes / 4);
     for (auto _ : state) {
-        KelPcieWriteData(c, 804, 0);
-        KelPcieWriteData(c, 768, 2);
+        KelPcieWriteData(c, boardreg::TransferStart, 0);
+        KelPcieWriteData(c, boardreg::Command, boardreg::CommandTransfer);
         if (KelPcieReadDMA(c, 0, buffer.data(), bytes) != 0)
             state.SkipWithError("DMA failed");
         benchmark::DoNotOptimize(buffer.data());

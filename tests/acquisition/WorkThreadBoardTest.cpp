@@ -11,7 +11,7 @@
 #include "BoardSettings.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
-#include "LomPcieDmaDll.h"
+#include "LomPcieEmulatorControl.h"
 #include "TestSupport.h"
 #include "WorkThread.h"
 #include "Writer.h"

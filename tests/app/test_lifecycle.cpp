@@ -4,7 +4,7 @@
 // during a recording that stops both threads and leaves a complete file.
 #include "DeviceState.h"
 #include "KelPcieApi.h"
-#include "LomPcieDmaDll.h"
+#include "LomPcieEmulatorControl.h"
 #include "WorkThread.h"
 #include "mainwindow.h"
 

@@ -9,7 +9,7 @@
 #include "DeviceState.h"
 #include "InteractiveChartView.h"
 #include "KelPcieApi.h"
-#include "LomPcieDmaDll.h"
+#include "LomPcieEmulatorControl.h"
 #include "Settings.h"
 #include "WorkThread.h"
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "KelPcieApi.h"
+#include "LomPcieEmulatorControl.h"
 
 #include <gtest/gtest.h>
 

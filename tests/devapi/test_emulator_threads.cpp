@@ -2,7 +2,7 @@
 // drive it at once (register traffic, captures, DMA, discovery) must not
 // race or deadlock. Run under ThreadSanitizer; a time-out turns a deadlock
 // into a failure.
-#include "LomPcieDmaDll.h"
+#include "LomPcieEmulatorControl.h"
 
 #include <gtest/gtest.h>
 
