@@ -196,8 +196,8 @@ void WorkThread::fetchPass()
             if (status != 0) {
                 ++failedFetches;
                 if (failedFetches % 100 == 1)
-                    qDebug() << "fetch failed, status" << status << "(mode" << triggerMode_ << ","
-                             << failedFetches << "in a row)";
+                    qDebug() << "fetch failed, status" << status << KelPcieStatusName(status) << "(mode"
+                             << triggerMode_ << "," << failedFetches << "in a row)";
                 lock.unlock();
                 QThread::msleep(kBoardPauseMs);
                 return;
@@ -339,7 +339,7 @@ void WorkThread::streamBoardBlock()
         ++failedBlocks;
         if (failedBlocks == 1 || failedBlocks % 1000 == 0)
             qDebug() << "continuous transfer: block at unit" << start << "failed, status" << dmaStatus
-                     << "(" << failedBlocks << "so far)";
+                     << KelPcieStatusName(dmaStatus) << "(" << failedBlocks << "so far)";
         return;
     }
     if (blockRing)

@@ -125,7 +125,7 @@ void MainWindow::discoverBoard()
         if (deviceHandle == 0) {
             // A board that was listed but would not open leaves us simulating;
             // say so instead of showing a board that delivers nothing.
-            qDebug().noquote() << "board open failed" << resource << status;
+            qDebug().noquote() << "board open failed" << resource << status << KelPcieStatusName(status);
         }
     }
 

@@ -42,9 +42,26 @@
 
 #include "LomPcieDmaDll.h"
 
-/* Symbols are exported with default visibility when the library itself is
- * built (the rest of it is compiled hidden); users see plain declarations. */
+/* Version of this interface: the major number changes when an export or a
+ * status code changes meaning, the minor number when something is added.
+ * KELPCIE_API_VERSION combines them for comparisons in the preprocessor. */
+#define KELPCIE_API_VERSION_MAJOR 1
+#define KELPCIE_API_VERSION_MINOR 1
+#define KELPCIE_API_VERSION_PATCH 0
+#define KELPCIE_API_VERSION                                                     \
+    ((KELPCIE_API_VERSION_MAJOR * 10000) + (KELPCIE_API_VERSION_MINOR * 100) + \
+     KELPCIE_API_VERSION_PATCH)
+
+/* Symbols are exported when the library itself is built (with default
+ * visibility under GCC and Clang, where the rest is compiled hidden; through
+ * the import table on Windows); users see plain declarations or imports. */
+#if defined(_WIN32)
 #if defined(KELPCIE_BUILDING)
+#define KELPCIE_API __declspec(dllexport)
+#else
+#define KELPCIE_API __declspec(dllimport)
+#endif
+#elif defined(KELPCIE_BUILDING)
 #define KELPCIE_API __attribute__((visibility("default")))
 #else
 #define KELPCIE_API
@@ -90,6 +107,42 @@ extern "C" {
 /* Other negative values: the driver's own codes (LOMPCIE_ERR_*, -101 ...
  * -105), and -1 from KelPcieInit for an empty resource string. */
 
+/*
+ * Every status value with its name, one row per value. Values shared by two
+ * meanings (-991, -1) have one row that names both. KelPcieStatusName below
+ * is generated from this table as a switch, so a row whose code is not
+ * defined, or two rows for one value, do not compile; the library's tests
+ * check that every KELPCIE_ERR_* and LOMPCIE_ERR_* value defined above has
+ * a row.
+ */
+#define KELPCIE_STATUS_TABLE(ROW)                                                            \
+    ROW(KELPCIE_ERR_FAILED, "failed (bad window type, no memory or FFT plan, empty resource)") \
+    ROW(KELPCIE_ERR_CAPTURE_TIMEOUT, "capture time-out / two-channel start (length) failed")  \
+    ROW(KELPCIE_ERR_START_RESET, "two-channel start (reset) failed")                          \
+    ROW(KELPCIE_ERR_START_GO, "two-channel start (go) failed")                                \
+    ROW(KELPCIE_ERR_DA_TRANSFER, "DA transfer failed")                                        \
+    ROW(KELPCIE_ERR_TWO_CHANNEL_TIMEOUT, "two-channel capture time-out")                      \
+    ROW(KELPCIE_ERR_STREAM_STALLED, "stream stalled")                                         \
+    ROW(KELPCIE_ERR_DA_RANGE, "DA frequency or phase out of range")                           \
+    ROW(KELPCIE_ERR_INVALID_ARGUMENT, "invalid argument")                                     \
+    ROW(KELPCIE_ERR_NOT_OPEN, "no board open")                                                \
+    ROW(KELPCIE_ERR_RATE_CODE, "rate code write failed")                                      \
+    ROW(KELPCIE_ERR_RATE_FACTOR, "rate factor write failed")                                  \
+    ROW(KELPCIE_ERR_RATE_RESET, "rate reset write failed")                                    \
+    ROW(KELPCIE_ERR_RATE_GO, "rate go write failed")                                          \
+    ROW(LOMPCIE_ERR_HANDLE, "driver: bad or closed handle")                                   \
+    ROW(LOMPCIE_ERR_ARGUMENT, "driver: null argument")                                        \
+    ROW(LOMPCIE_ERR_NODEVICE, "driver: no board at that position")                            \
+    ROW(LOMPCIE_ERR_RANGE, "driver: transfer too long")                                       \
+    ROW(LOMPCIE_ERR_INTERNAL, "driver: out of memory")
+
+/* The two meanings of -991 share one value and one row. */
+#ifdef __cplusplus
+static_assert(KELPCIE_ERR_START_LENGTH == KELPCIE_ERR_CAPTURE_TIMEOUT, "-991 has two meanings");
+#else
+_Static_assert(KELPCIE_ERR_START_LENGTH == KELPCIE_ERR_CAPTURE_TIMEOUT, "-991 has two meanings");
+#endif
+
 /* ---- Limits ------------------------------------------------------------- */
 /* Most device records KelPcieFindDevs copies into the caller's array. */
 #define KELPCIE_MAX_DEVICES 10
@@ -101,6 +154,28 @@ extern "C" {
 #define KELPCIE_TRIGGER_EDGE 1
 #define KELPCIE_TRIGGER_CONTINUOUS 2
 #define KELPCIE_TRIGGER_EXTERNAL 3
+
+/*
+ * A short English name of a status for log lines, as a static string (never
+ * null, never to be freed): "ok" for 0 or more, the row of
+ * KELPCIE_STATUS_TABLE for a known failure, "unknown" otherwise. Defined
+ * here, not exported, so callers in any language that reads this header get
+ * it without a library call; the export list stays as it is.
+ */
+static inline const char *KelPcieStatusName(int32_t status)
+{
+    if (status >= 0)
+        return "ok";
+    switch (status) {
+#define KELPCIE_STATUS_CASE(code, name) \
+    case code:                          \
+        return name;
+        KELPCIE_STATUS_TABLE(KELPCIE_STATUS_CASE)
+#undef KELPCIE_STATUS_CASE
+    default:
+        return "unknown";
+    }
+}
 
 /* ---- Connection --------------------------------------------------------- */
 
