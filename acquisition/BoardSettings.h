@@ -2,14 +2,16 @@
 // settings, written to the board as soon as the user changes them, each whole
 // under the device lock (DeviceLock.h).
 //
-// Trigger source: leaving continuous transfer stops the board's capture
-// (768 <- 0) and switches the continuous mode off (880 <- 0); entering it
-// sets the capture start unit (788 <- 0), switches continuous mode on
-// (880 <- 1) and starts the capture (768 <- 1), so the board fills its ring
-// before Run starts the host side.
+// Trigger source (register names of BoardRegisters.h): leaving continuous
+// transfer stops the board's capture (Command <- CommandStop) and switches
+// the continuous mode off (StreamEnable <- 0); entering it sets the capture
+// start unit (CaptureStart <- 0), switches continuous mode on
+// (StreamEnable <- 1) and starts the capture (Command <- CommandCapture), so
+// the board fills its ring before Run starts the host side.
 //
-// Sample rate: 512 <- rate mode; 272 <- decimation code when the mode is 0 or
-// more; 276 <- factor of the programmable stage when it lies in 4..4000.
+// Sample rate: RateMode <- rate mode; DecimationCode <- decimation code when
+// the mode is 0 or more; DecimationFactor <- factor of the programmable stage
+// when it lies in 4..4000.
 //
 // Register results are not looked at: a failed write leaves the board as it
 // was, and the next change writes again. Without a board (handle 0) nothing

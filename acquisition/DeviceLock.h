@@ -6,7 +6,7 @@
 // with another thread's. Every such sequence runs under deviceMutex():
 //   - the acquisition thread's fetch (KelPcieFetchData, arming to transfer),
 //   - each streamed block of continuous transfer (the read of the write
-//     pointer that finds the block complete, then 804/808/768 and the DMA),
+//     pointer that finds the block complete, then the transfer set-up and DMA),
 //   - each single read of the write pointer while it waits for a block (the
 //     lock is let go between reads, so a stalled board never holds it),
 //   - the handlers' writes and the single acquisition's fetch (GUI thread).

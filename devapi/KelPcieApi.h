@@ -23,10 +23,11 @@
  *     fetches poll the board with 1 ms sleeps (bounds given per export); the
  *     converter set-up sleeps 1 ms after most writes.
  *
- * Units: register addresses are byte offsets; DDR positions are 64-byte
- * units of the board's sample ring (2^26 units, last index
- * KELPCIE_DDR_LAST_UNIT); a unit holds 8 consecutive samples of each of the
- * four channels; samples are raw signed 16-bit ADC codes (full scale
+ * Units: register addresses are byte offsets (the register traffic below
+ * names registers as BoardRegisters.h does, where their addresses are
+ * listed); DDR positions are 64-byte units of the board's sample ring
+ * (2^26 units, last index KELPCIE_DDR_LAST_UNIT); a unit holds 8
+ * consecutive samples of each of the four channels; samples are raw signed 16-bit ADC codes (full scale
  * +-32767) delivered as doubles without scaling.
  *
  * Diagnostics: KELPCIE_POLL_SLEEP_US (default 1000) sets the length of the
@@ -79,16 +80,17 @@ extern "C" {
  * (about 60 s). Also the first start write of the two-channel capture failed
  * (KelPcieCommit, KelPcieFetchChannelAData/BData). */
 #define KELPCIE_ERR_CAPTURE_TIMEOUT (-991)
-#define KELPCIE_ERR_START_LENGTH (-991) /* two-channel start: 264 write failed */
-#define KELPCIE_ERR_START_RESET (-992)  /* two-channel start: 256 <- 0 failed */
-#define KELPCIE_ERR_START_GO (-993)     /* two-channel start: 256 <- 1 failed */
+#define KELPCIE_ERR_START_LENGTH (-991) /* two-channel start: length write failed */
+#define KELPCIE_ERR_START_RESET (-992)  /* two-channel start: TwoChannelStart <- 0 failed */
+#define KELPCIE_ERR_START_GO (-993)     /* two-channel start: TwoChannelStart <- 1 failed */
 /* KelPcieConfigureData / ConfigureChanleAData: host-to-board transfer failed. */
 #define KELPCIE_ERR_DA_TRANSFER (-994)
-/* Two-channel fetch: the done flag (260) did not come within 1000 polls. */
+/* Two-channel fetch: the done flag (TwoChannelDone) did not come within
+ * 1000 polls. */
 #define KELPCIE_ERR_TWO_CHANNEL_TIMEOUT (-995)
-/* KelPcieFetchData mode 2: the board's write pointer (884) made no progress
- * for KELPCIE_STALL_TIMEOUT_MS (default 1000 ms) while the record was not
- * yet written. Nothing was transferred; the ring read position is kept. */
+/* KelPcieFetchData mode 2: the board's write pointer (WritePointer) made no
+ * progress for KELPCIE_STALL_TIMEOUT_MS (default 1000 ms) while the record
+ * was not yet written. Nothing was transferred; the ring read position is kept. */
 #define KELPCIE_ERR_STREAM_STALLED (-996)
 /* KelPcieSwitchModeDA: a frequency outside [0, 6000), a phase outside
  * [0, 360) or a non-finite value; nothing was written. */
@@ -232,8 +234,9 @@ KELPCIE_API int32_t KelPcieWriteData(uint32_t connection, uint64_t address, uint
 /* Reads one 32-bit register into *value (out; 0 when the read fails). */
 KELPCIE_API int32_t KelPcieReadData(uint32_t connection, uint64_t address, uint32_t *value);
 /* Board-to-host DMA of `length` bytes into `buffer` (caller-owned, room for
- * `length` bytes) of the span set up in registers 804/808 and started by
- * 768 <- 2. `address` is passed to the driver (the board ignores it). */
+ * `length` bytes) of the span set up in TransferStart/TransferUnits and
+ * started by Command <- CommandTransfer. `address` is passed to the driver
+ * (the board ignores it). */
 KELPCIE_API int32_t KelPcieReadDMA(uint32_t connection, uint64_t address, uint32_t *buffer,
                                    uint64_t length);
 /* Host-to-board DMA of `length` bytes from `buffer`. */
@@ -259,7 +262,7 @@ KELPCIE_API int32_t KelPcieWriteDMA(uint32_t connection, const uint32_t *buffer,
  *                  repeats (with lengths that are not a multiple of 8 the
  *                  unused samples of the half-used last unit are skipped);
  *                  modes 0, 1 and 3 restart it at unit 0. It busy polls
- *                  register 884 until the record's last unit is written
+ *                  WritePointer until the record's last unit is written
  *                  (a record across the ring end also waits for the
  *                  pointer to wrap); any other value reads from
  *                  ddr4Address without arming.
@@ -267,7 +270,7 @@ KELPCIE_API int32_t KelPcieWriteDMA(uint32_t connection, const uint32_t *buffer,
  *                  1 and 3); the start unit is floor(offset / 8) + trigger
  *                  unit, with the offset divided as C does (toward zero).
  *   triggerLevel   in: edge-trigger level in ADC codes; low 16 bits used.
- *   triggerSlope   in: trigger condition code for register 848 (0 idle,
+ *   triggerSlope   in: trigger condition code for TriggerCondition (0 idle,
  *                  1-4 rising, 5-8 falling edges, 9-10 external).
  * Returns the last ReadDMA result (0 on success), or
  * KELPCIE_ERR_CAPTURE_TIMEOUT, KELPCIE_ERR_STREAM_STALLED,
@@ -282,8 +285,9 @@ KELPCIE_API int32_t KelPcieFetchData(uint32_t connection, double *channel0, doub
                                      int32_t triggerLevel, uint32_t triggerSlope);
 
 /*
- * Two-channel capture: starts a capture of `count` samples (264 <- ceiling
- * of count / 20; 256 <- 0; 256 <- 1; 1 ms sleep after each) and returns.
+ * Two-channel capture: starts a capture of `count` samples
+ * (TwoChannelLength <- ceiling of count / 20; TwoChannelStart <- 0, then 1;
+ * 1 ms sleep after each) and returns.
  * Returns 0, KELPCIE_ERR_START_LENGTH/RESET/GO (a start write failed),
  * KELPCIE_ERR_INVALID_ARGUMENT (count 0), KELPCIE_ERR_NOT_OPEN.
  */
@@ -381,23 +385,25 @@ KELPCIE_API int32_t KelPcieGetWindowCoe(uint32_t connection, uint32_t type, uint
 
 /* ---- Converter, mode, rate and DA configuration ------------------------ */
 
-/* AD/DA converter start-up: 64 <- 0; 80 <- 0; 84 <- 176; 768 <- 0; then,
- * each followed by a 1 ms sleep, 64 <- 1; 80 <- 1; 96 <- 1; 96 <- 0;
- * 280 <- 0; 280 <- 1; 40 <- 0x3FFF. Returns the last write's result
+/* AD/DA converter start-up: ConverterEnableA <- 0; ConverterEnableB <- 0;
+ * ConverterConfig <- 176; Command <- CommandStop; then, each followed by a
+ * 1 ms sleep, ConverterEnableA <- 1; ConverterEnableB <- 1;
+ * ConverterPulse <- 1, then 0; DecimationRestart <- 0, then 1;
+ * ConverterInitDone <- 0x3FFF. Returns the last write's result
  * (LOMPCIE_ERR_HANDLE when no board is open). Blocks about 7 ms. */
 KELPCIE_API int32_t KelPcieInitADDAC(uint32_t connection);
 
-/* DA converter oscillator start-up: register 116 <- 0x090003, 0x280002,
+/* DA converter oscillator start-up: DaSerialCommand <- 0x090003, 0x280002,
  * 0x280000, 1 ms sleep after each. Returns the last write's result. */
 KELPCIE_API int32_t KelPcieInitDUC(uint32_t connection);
 
-/* Output mode: for modes 0 and 2, 104 <- mode and a 1 ms sleep; returns the
- * write's result. Other modes return 0 without any write. */
+/* Output mode: for modes 0 and 2, OutputMode <- mode and a 1 ms sleep;
+ * returns the write's result. Other modes return 0 without any write. */
 KELPCIE_API int32_t KelPcieSwitchMode(uint32_t connection, int32_t mode);
 
 /*
- * DA oscillators through the serial command register 116 (1 ms sleep after
- * each of 10 or 12 writes). Mode 0 drives both outputs at freqA with B a
+ * DA oscillators through the serial command register DaSerialCommand (1 ms
+ * sleep after each of 10 or 12 writes). Mode 0 drives both outputs at freqA with B a
  * quarter turn behind A (the other arguments are ignored); mode 2 gives
  * each output its own frequency and phase. Frequencies are on the scale
  * where 6000 is the converter clock, phases in degrees.
@@ -410,10 +416,10 @@ KELPCIE_API int32_t KelPcieSwitchModeDA(uint32_t connection, int32_t mode, doubl
 
 /*
  * AD decimation chain for a sample rate in samples per second: ratio =
- * trunc(3e9 / rate) selects code (272) and factor (276) (ratio 1: 0; 2: 1;
- * 4: 3; 8: 7; up to 16 000: 19, factor ratio / 4 (4 for 16); up to
+ * trunc(3e9 / rate) selects code (DecimationCode) and factor
+ * (DecimationFactor) (ratio 1: 0; 2: 1; 4: 3; 8: 7; up to 16 000: 19, factor ratio / 4 (4 for 16); up to
  * 1 600 000: 51, ratio / 400; up to 3 200 000: 55, ratio / 800; above: 3),
- * then 280 <- 0 and 280 <- 1 (not for code 0).
+ * then DecimationRestart <- 0 and <- 1 (not for code 0).
  * Returns the last write's result or KELPCIE_ERR_RATE_CODE/FACTOR/RESET/GO;
  * KELPCIE_ERR_INVALID_ARGUMENT for a rate that is not finite or not above 0.
  */
@@ -423,10 +429,12 @@ KELPCIE_API int32_t KelPcieCfgDataRate(uint32_t connection, double sampleRateHz)
  * Downloads waveforms of both DA outputs: samples are 12-bit codes (the low
  * 12 bits of each int32 are used), interleaved in blocks of 16 (A then B)
  * and packed as a little-endian 12-bit stream, 16 samples per 32-byte block
- * (24 bytes of data, 8 zero bytes). Register traffic: 1296 <- 0; 1288 <-
- * K/2; 1280 <- 1; WriteDMA of K x 32 bytes (K = count / 8 blocks); up to
- * 1000 polls of 1308 (about 1 s; no error when it stays 0); 1292 <- 0;
- * 1284 <- K/2; 1280 <- 2; 1312 <- 0; 1264 <- 0; 1264 <- 1.
+ * (24 bytes of data, 8 zero bytes). Register traffic: DaBeginStart <- 0;
+ * DaBeginLength <- K/2; DaCommand <- DaCommandBegin; WriteDMA of K x 32
+ * bytes (K = count / 8 blocks); up to 1000 polls of DaAccepted (about 1 s;
+ * no error when it stays 0); DaFinishStart <- 0; DaFinishLength <- K/2;
+ * DaCommand <- DaCommandFinish; DaTwoOutputClear <- 0; DaOutputRestart <- 0,
+ * then 1.
  *   outputA, outputB   in: caller-owned, `count` samples each.
  *   count              in: a non-zero multiple of 16.
  * Returns the last write's result, KELPCIE_ERR_DA_TRANSFER (the transfer
@@ -438,9 +446,10 @@ KELPCIE_API int32_t KelPcieConfigureData(uint32_t connection, const int32_t *out
 
 /*
  * Downloads a waveform of DA output A (output B silent): pairs (sample, 0)
- * packed into n = count / 8 blocks of 32 bytes; 1296 <- 0; 1288 <- n;
- * 1280 <- 1; WriteDMA of the n packed blocks (n x 32 bytes); polls 1308 as
- * KelPcieConfigureData; 1292 <- 0; 1284 <- n; 1280 <- 2.
+ * packed into n = count / 8 blocks of 32 bytes; DaBeginStart <- 0;
+ * DaBeginLength <- n; DaCommand <- DaCommandBegin; WriteDMA of the n packed
+ * blocks (n x 32 bytes); polls DaAccepted as KelPcieConfigureData;
+ * DaFinishStart <- 0; DaFinishLength <- n; DaCommand <- DaCommandFinish.
  *   count  in: a non-zero multiple of 8.
  * Returns as KelPcieConfigureData.
  */

@@ -3,10 +3,11 @@
 // at or below it, with the register values that select it. Pure functions,
 // no widgets: the Settings dialog calls them and announces the result.
 //
-// The chain: m selects the base rate (register 512: 0 = 1 GS/s, 1 = 500 MS/s,
-// 2 = 250 MS/s and below); bits 0 to 2 of the decimation code o (register 272)
-// each add a halving stage after 250 MS/s, bit 4 the stage that divides by
-// the factor r (register 276), bit 5 a further division by 100. r and o are
+// The chain (register names of BoardRegisters.h): m selects the base rate
+// (RateMode: 0 = 1 GS/s, 1 = 500 MS/s, 2 = 250 MS/s and below); bits 0 to 2
+// of the decimation code o (DecimationCode) each add a halving stage after
+// 250 MS/s, bit 4 the stage that divides by the factor r (DecimationFactor),
+// bit 5 a further division by 100. r and o are
 // -1 where no such register value applies.
 #pragma once
 
@@ -22,9 +23,9 @@ struct TypedSampleRate
 struct SampleRateChoice
 {
     QString rateText;       // "1GS/s", "10.417MS/s", "998.403S/s"
-    int mode = -1;          // m, register 512
-    int decimationCode = -1;// o, register 272
-    int factor = -1;        // r, register 276
+    int mode = -1;          // m, RateMode
+    int decimationCode = -1;// o, DecimationCode
+    int factor = -1;        // r, DecimationFactor
     double rateHz = 0.0;    // the rate the chain produces, samples per second
 };
 

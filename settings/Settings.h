@@ -39,7 +39,7 @@ public:
     QString lastSampleRate;
 
 signals:
-    // rate text, m (register 512), o (register 272), r (register 276).
+    // rate text, m (RateMode), o (DecimationCode), r (DecimationFactor).
     void sigSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam, int CICParam);
     // show[0..5]: Time, Measurements, Frequency, FrequencyRsp, Constellation,
     // Eye; show[6..9] are always false. The array lives only during the
