@@ -23,6 +23,7 @@
 
 #include "FrameMailbox.h"
 #include "FrameProcessor.h"
+#include "RecordSource.h"
 #include "RunControl.h"
 
 #include <array>
@@ -135,6 +136,7 @@ private:
     int singleAcquisition(int n, int ddr4Address);
     bool acquireSingleRecord(int n, int ddr4Address, std::vector<double> (&record)[4]);
     h452::AcquisitionParameters readAcquisitionControls(int n);
+    QString singleReplayPath() const;
     // mainwindow_controls.cpp: run-state look, set-ups, channels, time axis.
     void setRunState(bool isRunning);
     void applyAutoSetup();
@@ -171,7 +173,10 @@ private:
     QSplitter* plotSplitter = nullptr;
     BlockRing* blockRing = nullptr;       // shared by workThread and writer; released by the destructor
     Writer* writer = nullptr;             // no QObject parent; stopped and released by the destructor
-    qint64 replayOffset = 0;
+    // The single acquisition's replay: its position (the next record) lasts
+    // from one Single to the next and restarts when the trigger source changes.
+    // Until a file is chosen it replays the acquisition thread's default file.
+    acquisition::ReplaySource singleReplay{[this] { return singleReplayPath(); }};
     bool continuousArmed = false;
     QString localFilePath;
     bool channelEnabled[4] = {true, false, false, false};

@@ -24,7 +24,7 @@
 
 void MainWindow::oncomBoxTriggerIndexChanged(int index)
 {
-    replayOffset = 0;
+    singleReplay.setOffset(0);
     if (index == acquisition::kModeLocalFile) {
         QString path = QFileDialog::getOpenFileName(this, tr("本地文件"), QString(),
                                                     tr("Binary Files (*.bin)"));
