@@ -50,23 +50,6 @@ private:
     std::array<XRange, kFitChartCount> ranges_;
 };
 
-// Smallest and largest x and y of a point list; non-finite points do not
-// count (an axis range cannot be NaN or infinite).
-struct PointBounds {
-    bool valid = false;
-    double xMin = 0.0;
-    double xMax = 0.0;
-    double yMin = 0.0;
-    double yMax = 0.0;
-
-    void include(const QPointF& p);
-    void include(const PointBounds& other);
-    static PointBounds of(const QVector<QPointF>& points);
-    // Over (x[i] / xDivisor, y[i]) for i < count; the same division as the
-    // list builder's, so a fitted range holds its extreme points exactly.
-    static PointBounds of(const double* x, const double* y, int count, double xDivisor);
-};
-
 class SeriesBoundsStore {
 public:
     // Records the bounds of the list just delivered for a series.

@@ -110,9 +110,9 @@ void MainWindow::connectAxisRangeSnapshot()
         connect(axis, &QValueAxis::rangeChanged, this,
                 [this, chart](qreal lo, qreal hi) { axisRanges.set(chart, lo, hi); });
     };
-    follow(timeAxisX, h452::FitChart::Time);
-    follow(spectrumAxisX, h452::FitChart::Spectrum);
-    follow(freqRspAxisX, h452::FitChart::FreqRsp);
+    follow(panel(h452::Panel::Time).axisX, h452::FitChart::Time);
+    follow(panel(h452::Panel::Frequency).axisX, h452::FitChart::Spectrum);
+    follow(panel(h452::Panel::FrequencyRsp).axisX, h452::FitChart::FreqRsp);
 
     frameMailbox.setWakeUp([this]() {
         QMetaObject::invokeMethod(this, [this]() { applyPendingFrame(); }, Qt::QueuedConnection);
@@ -132,13 +132,13 @@ QXYSeries* MainWindow::seriesOf(h452::SeriesKind kind, int channel) const
         return nullptr;
     switch (kind) {
     case h452::SeriesKind::Time:
-        return timeSeries[channel];
+        return panel(h452::Panel::Time).series[std::size_t(channel)];
     case h452::SeriesKind::Spectrum:
-        return spectrumSeries[channel];
+        return panel(h452::Panel::Frequency).series[std::size_t(channel)];
     case h452::SeriesKind::FreqRsp:
-        return freqRspSeries[channel];
+        return panel(h452::Panel::FrequencyRsp).series[std::size_t(channel)];
     case h452::SeriesKind::Constellation:
-        return constellationSeries[channel];
+        return panel(h452::Panel::Constellation).series[std::size_t(channel)];
     case h452::SeriesKind::Overview:
         return overviewSeries[channel];
     }
@@ -163,7 +163,7 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
     // being copied whole on every frame.
     for (int c = 0; c < 4; ++c) {
         const h452::EyeChange& e = update.eye[c];
-        QXYSeries* series = eyeSeries[c];
+        QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)];
         if (e.isEmpty() || !series)
             continue;
         QVector<QPointF> points = e.clear ? QVector<QPointF>() : series->pointsVector();
@@ -175,21 +175,24 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
         series->replace(points);
     }
 
-    const h452::AxisRanges& t = update.fit[int(h452::FitChart::Time)];
-    if (t.valid) {
-        setAxisRange(timeAxisX, t.xMin, t.xMax);
-        setAxisRange(timeAxisY, t.yMin, t.yMax);
-        setAxisRange(eyeAxisY, t.yMin, t.yMax);
-    }
-    const h452::AxisRanges& s = update.fit[int(h452::FitChart::Spectrum)];
-    if (s.valid) {
-        setAxisRange(spectrumAxisX, s.xMin, s.xMax);
-        setAxisRange(spectrumAxisY, s.yMin, s.yMax);
-    }
-    const h452::AxisRanges& f = update.fit[int(h452::FitChart::FreqRsp)];
-    if (f.valid) {
-        setAxisRange(freqRspAxisX, f.xMin, f.xMax);
-        setAxisRange(freqRspAxisY, f.yMin, f.yMax);
+    // Each fitted chart takes both ranges; the time chart's y range also
+    // goes to the eye chart, which draws the same codes.
+    static const struct {
+        h452::FitChart chart;
+        h452::Panel panel;
+    } fitted[] = {
+        {h452::FitChart::Time, h452::Panel::Time},
+        {h452::FitChart::Spectrum, h452::Panel::Frequency},
+        {h452::FitChart::FreqRsp, h452::Panel::FrequencyRsp},
+    };
+    for (const auto& f : fitted) {
+        const h452::AxisRanges& r = update.fit[int(f.chart)];
+        if (!r.valid)
+            continue;
+        setAxisRange(panel(f.panel).axisX, r.xMin, r.xMax);
+        setAxisRange(panel(f.panel).axisY, r.yMin, r.yMax);
+        if (f.chart == h452::FitChart::Time)
+            setAxisRange(panel(h452::Panel::Eye).axisY, r.yMin, r.yMax);
     }
 
     if (update.hasFigures)

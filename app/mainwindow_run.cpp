@@ -55,17 +55,7 @@ h452::AcquisitionParameters MainWindow::readAcquisitionControls(int n)
 int MainWindow::applyRunState()
 {
     if (!running) {
-        if (workThread->isRunning()) {
-            workThread->requestStop();
-            workThread->wait();
-        }
-        // A recording ends with the acquisition that feeds it, whatever the
-        // trigger list shows now: left running it would keep its file open
-        // with nothing more to write.
-        if (writer && writer->isRunning()) {
-            writer->requestStop();
-            writer->wait();
-        }
+        stopAcquisitionAndRecording();
         return 0;
     }
 

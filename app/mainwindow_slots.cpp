@@ -54,7 +54,7 @@ void MainWindow::setupConnections()
     connect(ui->btnDown, &QPushButton::clicked, this, &MainWindow::onbtnDownClicked);
     // Only the time view's zoom follows into the time-span list; the zoom of
     // the other views reaches nothing.
-    connect(timeView, &InteractiveChartView::sigZoomAxis, this, &MainWindow::onZoomAxis);
+    connect(panel(h452::Panel::Time).view, &InteractiveChartView::sigZoomAxis, this, &MainWindow::onZoomAxis);
     connect(ui->btnTimeShow, &QPushButton::clicked, this, &MainWindow::onbtnTimeShowClicked);
     connect(ui->btnMeasurementsShow, &QPushButton::clicked, this, &MainWindow::onbtnMeasurementsShowClicked);
     connect(ui->btnFrequencyShow, &QPushButton::clicked, this, &MainWindow::onbtnFrequencyShowClicked);
@@ -92,8 +92,8 @@ void MainWindow::oncomBoxEyeChnIndexChanged(int index)
 {
     QMutexLocker lock(&dataMutex);
     for (int c = 0; c < 4; ++c) {
-        if (eyeSeries[c])
-            eyeSeries[c]->clear();
+        if (QtCharts::QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)])
+            series->clear();
         frameMailbox.discardEye(c);
     }
     // The persistence kept beside the series starts over with them.
