@@ -8,7 +8,7 @@
 // writes its ranges at once so that the next frame already filters against
 // them. It is never guarded by dataMutex: the GUI thread changes ranges while
 // it holds dataMutex (record length, single acquisition), and dataMutex is
-// not recursive. Its lock is a leaf: nothing else is locked while it is held.
+// not recursive. Its lock is a leaf of the lock order (DeviceState.h).
 //
 // SeriesBoundsStore remembers the bounds of the last list delivered for each
 // series, which is what the series shows once the GUI has applied it, so the

@@ -14,8 +14,8 @@
 //
 // Threads: every member function runs on the GUI thread except onDealData,
 // which runs on the acquisition thread inside WorkThread::sigSendData (direct
-// connection). Lock order: WorkThread's mutex, then dataMutex (DeviceState.h);
-// GUI-thread code never takes the thread's mutex while holding dataMutex.
+// connection). Locks follow the one lock order stated in DeviceState.h;
+// dataMutex is taken only through DataLock.
 #pragma once
 
 #include <QMainWindow>
@@ -186,8 +186,8 @@ private:
     double sampleRateHz = 1e9;
 
     // ---- Live window state (frame hand-off) ---------------------------------
-    // Lock order: WorkThread::mutex, dataMutex, then the mailbox's and the
-    // range snapshot's own locks (leaves: nothing is locked under them).
+    // The mailbox and the range snapshot have leaf locks of their own (lock
+    // order: DeviceState.h).
     // The analysis state (window type, figures, modulation, frequency-response
     // store, eye persistence, kept FFT plans); under dataMutex.
     h452::AnalysisState analysis;

@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QToolButton>
 #include <QValueAxis>
@@ -142,7 +141,7 @@ void MainWindow::switchChannel(int channel, int state)
     const bool on = state == Qt::Checked;
     const QString style = on ? h452::channelSwatchStyle(channel) : QLatin1String(kChannelOffStyle);
     {
-        QMutexLocker lock(&dataMutex);
+        DataLock lock;
         if (!on) {
             for (QtCharts::QXYSeries* s : channelSeries(channel))
                 if (s)
@@ -185,7 +184,7 @@ void MainWindow::oneditXPosValueTextChanged(QString text)
         n = kMaxRecordLength;
     }
 
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     recordLength = n;
     analysis.resetFrequencyResponse(n);
     panel(h452::Panel::Time).axisX->setRange(0, n);
@@ -234,7 +233,7 @@ void MainWindow::onZoomAxis() { syncTimeSpanCombo(panel(h452::Panel::Time).axisX
 
 void MainWindow::oncomBoxConstellationTypeIndexChanged(int index)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     analysis.setConstellationType(index);
     std::vector<double> x, y;
     if (index >= 0 && index < h452::kConstellationTypeCount)

@@ -21,7 +21,6 @@
 #include <QDebug>
 #include <QLineSeries>
 #include <QMetaObject>
-#include <QMutexLocker>
 #include <QScatterSeries>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -65,7 +64,7 @@ h452::FrameSettings MainWindow::frameSettings() const
 
 int MainWindow::onDealData(double* dDataCh0, double* dDataCh1, double* dDataCh2, double* dDataCh3)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     h452::FrameSettings settings = frameSettings();
     // The arrays hold the thread's record length, fixed at its start; the
     // window's own value may already follow a newer edit.

@@ -19,7 +19,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMoveEvent>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -64,7 +63,7 @@ void MainWindow::togglePanel(int panel)
     content->setVisible(expand);
     {
         // Frame processing reads the panel flags under the same lock.
-        QMutexLocker lock(&dataMutex);
+        DataLock lock;
         panelVisible[panel] = expand;
     }
     restartLayoutTimer();

@@ -25,7 +25,6 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QLineEdit>
-#include <QMutexLocker>
 #include <QThread>
 
 #include <exception>
@@ -94,7 +93,7 @@ void MainWindow::onbtnSingleClicked()
 int MainWindow::singleAcquisition(int n, int ddr4Address)
 {
     {
-        QMutexLocker lock(&dataMutex);
+        DataLock lock;
         frameInProgress = h452::FrameUpdate{};
         h452::FrameSettings settings = frameSettings();
         settings.recordLength = n;

@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLineSeries>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -80,7 +79,7 @@ void MainWindow::oncomBoxFFT1WindowIndexChanged(int state)
     // one. Taken under dataMutex so that the frame in progress sees one
     // window throughout (the analysis state is read there without a lock of
     // its own).
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     analysis.setWindowType(state);
 }
 
@@ -90,7 +89,7 @@ void MainWindow::oncomBoxFrequencyRspChnIndexChanged(int) {}
 
 void MainWindow::oncomBoxEyeChnIndexChanged(int index)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     for (int c = 0; c < 4; ++c) {
         if (QtCharts::QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)])
             series->clear();

@@ -20,7 +20,6 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMutexLocker>
 
 void MainWindow::oncomBoxTriggerIndexChanged(int index)
 {
@@ -36,13 +35,13 @@ void MainWindow::oncomBoxTriggerIndexChanged(int index)
     }
     if (deviceHandle == 0)
         return;
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     acquisition::applyTriggerSource(deviceHandle, index, continuousArmed);
 }
 
 void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam, int CICParam)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     acquisition::applySampleRateRegisters(deviceHandle, sampleRatParam, dataParam, CICParam);
     ui->labRateValue->setText(sampleRate);
     // The same reading of a rate text as the settings dialog's.
