@@ -200,6 +200,8 @@ private:
     h452::FrameUpdate frameInProgress;
     // One waiting update for the GUI thread; its own lock.
     h452::FrameMailbox frameMailbox;
+    // Started (queued) by the mailbox's wake-up; applies the waiting update.
+    QTimer* frameWakeTimer = nullptr;
     // Figures that came with the last applied update; GUI thread only.
     h452::FigureTable shownFigures{};
     // The eye channel chosen in comBoxEyeChn, for the acquisition thread
