@@ -28,6 +28,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <exception>
 
@@ -140,19 +141,15 @@ QXYSeries* MainWindow::seriesOf(h452::SeriesKind kind, int channel) const
 {
     if (channel < 0 || channel >= 4)
         return nullptr;
-    switch (kind) {
-    case h452::SeriesKind::Time:
-        return panel(h452::Panel::Time).series[std::size_t(channel)];
-    case h452::SeriesKind::Spectrum:
-        return panel(h452::Panel::Frequency).series[std::size_t(channel)];
-    case h452::SeriesKind::FreqRsp:
-        return panel(h452::Panel::FrequencyRsp).series[std::size_t(channel)];
-    case h452::SeriesKind::Constellation:
-        return panel(h452::Panel::Constellation).series[std::size_t(channel)];
-    case h452::SeriesKind::Overview:
+    if (kind == h452::SeriesKind::Overview)
         return overviewSeries[channel];
-    }
-    return nullptr;
+    // The chart panel that draws each kind of series, in SeriesKind order.
+    static const h452::Panel panelOf[] = {h452::Panel::Time, h452::Panel::Frequency,
+                                          h452::Panel::FrequencyRsp, h452::Panel::Constellation};
+    const int k = int(kind);
+    if (k < 0 || k >= int(std::size(panelOf)))
+        return nullptr;
+    return panel(panelOf[k]).series[std::size_t(channel)];
 }
 
 void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
