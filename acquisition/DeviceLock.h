@@ -11,11 +11,10 @@
 //     lock is let go between reads, so a stalled board never holds it),
 //   - the handlers' writes and the single acquisition's fetch (GUI thread).
 //
-// Lock order: WorkThread::mutex, then dataMutex, then deviceMutex. The device
-// lock is a leaf: nothing else is locked and no signal is emitted while it is
-// held. The acquisition thread therefore lets it go before it emits a frame
-// (whose receiver takes dataMutex), and the GUI thread may take it while it
-// holds dataMutex.
+// It comes last in the lock order (stated once, in DeviceState.h): nothing
+// else is locked and no signal is emitted while it is held, so the
+// acquisition thread lets it go before it emits a frame, and the GUI thread
+// may take it while it holds dataMutex.
 //
 // Cost of holding it: a triggered fetch holds it until its capture completes
 // or the library's trigger time-out passes, so a handler that changes a

@@ -122,7 +122,7 @@ void SeriesBoundsStore::computeFit(const bool panelVisible[kPanelCount],
             if (channelEnabled[c])
                 all.include(bounds_[int(s.kind)][c]);
         if (all.valid)
-            out = AxisRanges{true, all.xMin, all.xMax, all.yMin, all.yMax};
+            out = all;
     }
 }
 

@@ -8,7 +8,7 @@
 // writes its ranges at once so that the next frame already filters against
 // them. It is never guarded by dataMutex: the GUI thread changes ranges while
 // it holds dataMutex (record length, single acquisition), and dataMutex is
-// not recursive. Its lock is a leaf: nothing else is locked while it is held.
+// not recursive. Its lock is a leaf of the lock order (DeviceState.h).
 //
 // SeriesBoundsStore remembers the bounds of the last list delivered for each
 // series, which is what the series shows once the GUI has applied it, so the
@@ -48,23 +48,6 @@ public:
 private:
     mutable std::mutex mutex_;
     std::array<XRange, kFitChartCount> ranges_;
-};
-
-// Smallest and largest x and y of a point list; non-finite points do not
-// count (an axis range cannot be NaN or infinite).
-struct PointBounds {
-    bool valid = false;
-    double xMin = 0.0;
-    double xMax = 0.0;
-    double yMin = 0.0;
-    double yMax = 0.0;
-
-    void include(const QPointF& p);
-    void include(const PointBounds& other);
-    static PointBounds of(const QVector<QPointF>& points);
-    // Over (x[i] / xDivisor, y[i]) for i < count; the same division as the
-    // list builder's, so a fitted range holds its extreme points exactly.
-    static PointBounds of(const double* x, const double* y, int count, double xDivisor);
 };
 
 class SeriesBoundsStore {

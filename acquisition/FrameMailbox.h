@@ -10,10 +10,10 @@
 // painting is, and no frame's effect is lost; only intermediate pictures are
 // skipped.
 //
-// Locking: one std::mutex guards the slot. It is a leaf lock except that the
-// GUI thread may take it while holding dataMutex (to discard the waiting parts
-// of a channel it clears); nobody takes dataMutex while holding it. The
-// wake-up callback runs after the lock is released.
+// Locking: one std::mutex guards the slot, a leaf in the lock order
+// (DeviceState.h): it may be taken under dataMutex (frame processing posts,
+// the GUI thread discards the waiting parts of a channel it clears), and
+// nothing is locked under it. The wake-up callback runs after it is released.
 #pragma once
 
 #include "FrameUpdate.h"

@@ -57,14 +57,27 @@ struct EyeChange {
     bool isEmpty() const { return !clear && batch.isEmpty() && trimFront == 0; }
 };
 
-// Axis ranges of one chart, set by a fit.
-struct AxisRanges {
+// Smallest and largest x and y of a point list; non-finite points do not
+// count (an axis range cannot be NaN or infinite). The same five fields are
+// the axis ranges a fit sets on a chart (AxisRanges).
+struct PointBounds {
     bool valid = false;
     double xMin = 0.0;
     double xMax = 0.0;
     double yMin = 0.0;
     double yMax = 0.0;
+
+    void include(const QPointF& p);
+    void include(const PointBounds& other);
+    static PointBounds of(const QVector<QPointF>& points);
+    // Over (x[i] / xDivisor, y[i]) for i < count; the same division as the
+    // list builder's, so a fitted range holds its extreme points exactly.
+    static PointBounds of(const double* x, const double* y, int count, double xDivisor);
 };
+
+// Axis ranges of one chart, set by a fit: the bounds of the points it covers;
+// an invalid entry leaves the chart's axes as they are.
+using AxisRanges = PointBounds;
 
 struct FrameUpdate {
     SeriesReplacement series[kReplacedKindCount][kChannelCount];

@@ -1,22 +1,10 @@
-// Acquisition parameters from control texts, and the single acquisition's
-// simulated record (see RunControl.h).
+// Acquisition parameters from control texts (see RunControl.h).
 #include "RunControl.h"
-
-#include <QRandomGenerator>
 
 #include <cmath>
 #include <limits>
 
 namespace h452 {
-
-namespace {
-
-int noiseCode(QRandomGenerator& noise)
-{
-    return int((quint64(noise.generate()) * 30) >> 32);
-}
-
-} // namespace
 
 int parseDdr4Address(const QString& text, bool* valid)
 {
@@ -60,24 +48,6 @@ AcquisitionParameters readAcquisitionParameters(int recordLength, const QString&
     p.triggerSlope = triggerSlope;
     p.triggerOffset = parseTriggerOffset(offsetText);
     return p;
-}
-
-void fillSingleShotSimulation(double* const channels[4], int n, QRandomGenerator& noise)
-{
-    if (n <= 0)
-        return;
-    for (int i = 0; i < n; ++i) {
-        const double phase = i * 0.01 * 12.5663704;
-        const bool high = i % 100 < 50;
-        channels[0][i] = noiseCode(noise) + 400.0 * std::sin(phase);
-        channels[2][i] = noiseCode(noise) + (high ? 350.0 : -350.0);
-    }
-    for (int i = 0; i < n; ++i) {
-        const double phase = i * 0.01 * 12.5663704;
-        const bool high = i % 100 < 50;
-        channels[1][i] = noiseCode(noise) + 300.0 * std::sin(phase);
-        channels[3][i] = noiseCode(noise) + (high ? 230.0 : -230.0);
-    }
 }
 
 } // namespace h452

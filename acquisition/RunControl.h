@@ -1,6 +1,7 @@
 // RunControl: the pure parts of starting, stopping and single acquisitions:
 // how the acquisition parameters are read from the texts of the control
-// column, and the single acquisition's own simulated record.
+// column. (The single acquisition's simulated record lives with the other
+// record sources, RecordSource.h.)
 //
 // The window reads its widgets on the GUI thread and passes the texts here;
 // nothing in this file touches a widget or a thread.
@@ -8,8 +9,6 @@
 
 #include <QString>
 #include <QtGlobal>
-
-class QRandomGenerator;
 
 namespace h452 {
 
@@ -44,14 +43,5 @@ int parseTriggerOffset(const QString& text);
 AcquisitionParameters readAcquisitionParameters(int recordLength, const QString& ddr4Text,
                                                 int triggerMode, const QString& levelText,
                                                 int triggerSlope, const QString& offsetText);
-
-// The single acquisition's simulated record, n samples per channel, noise a
-// uniform integer 0..29 drawn as the acquisition thread draws it
-// ((x * 30) >> 32 of a 32-bit x). First pass, per sample: channel 0 =
-// noise + 400 sin(i * 0.01 * 12.5663704) (period 50 samples), channel 2 =
-// noise +-350 (square, period 100); second pass: channel 1 = noise +
-// 300 sin(...), channel 3 = noise +-230. `channels`: four caller-owned arrays
-// of n doubles; n <= 0 writes nothing.
-void fillSingleShotSimulation(double* const channels[4], int n, QRandomGenerator& noise);
 
 } // namespace h452

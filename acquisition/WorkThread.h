@@ -11,31 +11,25 @@
 // Qt::DirectConnection: the receiver runs on this thread, inside the emission,
 // while the four arrays are valid, and copies what it keeps.
 //
-// Continuous transfer from the board: each block of 128 units (8192 bytes)
-// starts at the first unit the previous block left unread, so a recording is
-// the board's stream without a repeated or skipped unit; a block that runs
-// past the ring's last unit is read in two transfers (up to the end, then from
-// unit 0) that land contiguous. The thread waits for the board's write pointer
-// to pass a block before reading it; a stop request ends that wait at once,
-// even when the pointer no longer moves. A failed transfer pushes nothing and
-// is logged ("continuous transfer: block ... failed").
+// Records come from a RecordSource (RecordSource.h) chosen once per run:
+// the board or the simulation in the triggered modes, the replay file in
+// local-file mode; continuous transfer is a BlockStream (BlockStream.h).
 //
 // Locks: `mutex` guards the frame buffers and the stop request; a board or
-// simulated pass holds it for the whole frame, emission included, and the
-// receiver takes dataMutex inside, so the order is always mutex, then
-// dataMutex. Each fetch and each streamed block runs under the device lock
-// (DeviceLock.h), which comes last in that order and is let go before a
-// frame is emitted. A failed fetch (a trigger that never came within the
-// library's time-out, a failed transfer) gives no frame and a log line
-// ("fetch failed") for the first failure of a run of them and every 100th. The replay path has a small lock of its own (pathMutex) that is
-// never held while taking another lock, so the GUI may change the path from
-// any context, even while holding dataMutex.
+// simulated pass holds it for the whole frame, emission included (the lock
+// order is stated once, beside dataMutex in DeviceState.h). A failed fetch (a
+// trigger that never came within the library's time-out, a failed transfer)
+// gives no frame and a log line ("fetch failed") for the first failure of a
+// run of them and every 100th. The replay path has a small lock of its own
+// (pathMutex_) that is never held while taking another lock, so the GUI may
+// change the path from any context, even while holding dataMutex.
 //
 // Run control (GUI thread), per start: setParameters(), allocateChannelBuffers(),
 // start(QThread::TimeCriticalPriority). Stop: requestStop(), wait().
 #pragma once
 
-#include "SampleFile.h"
+#include "BlockStream.h"
+#include "RecordSource.h"
 
 #include <QString>
 #include <QThread>
@@ -47,29 +41,6 @@
 
 class BlockRing;
 class QRandomGenerator;
-
-namespace acquisition {
-
-constexpr int kModeFreeTrigger = 0;
-constexpr int kModeEdgeTrigger = 1;
-constexpr int kModeContinuous = 2;
-constexpr int kModeExternalTrigger = 3;
-constexpr int kModeLocalFile = 4;
-
-// The simulated frame of the board-less trigger modes: channel 0 a noiseless
-// cosine of 200 codes and period 10 samples; channel 1 a sine of 300 codes and
-// period 50; channels 2 and 3 square waves of +-350 and +-230 codes, period
-// 100; channels 1 to 3 carry a uniform integer noise 0..29. Fill and draw
-// order: all of channel 0, all of channel 2, then per sample channel 1 and
-// channel 3. Each noise value is (x * 30) >> 32 of 32 bits x from `noise`.
-// `channels`: four caller-owned arrays of n doubles.
-void fillSimulatedFrame(double* const channels[4], int n, QRandomGenerator& noise);
-
-// The board-less continuous pattern: the 4096 int16 codes 0, 1, ..., 4095,
-// little-endian, filling one 8192-byte block.
-void fillRampBlock(unsigned char* block8192);
-
-} // namespace acquisition
 
 class WorkThread : public QThread {
     Q_OBJECT
@@ -100,14 +71,14 @@ public:
     QString localFilePath() const;
 
     int recordLength() const { return recordLength_; }
-    int triggerMode() const { return triggerMode_; }
+    int triggerMode() const { return parameters_.triggerMode; }
 
     // Test seam: the noise source of the simulated frames (null: the
     // process-wide generator). Set while not running.
-    void setNoiseSource(QRandomGenerator* source) { noiseSource = source; }
+    void setNoiseSource(QRandomGenerator* source) { noiseSource_ = source; }
     // Test seam: the DDR unit at which a continuous run starts reading (0 in
     // the program), so that a block crossing the ring's end can be provoked.
-    void setStreamStartUnit(quint32 unit) { streamStartUnit = unit; }
+    void setStreamStartUnit(quint32 unit) { blockStream_.setStartUnit(unit); }
 
     // Guards the frame buffers and the stop request (see above). A std::mutex
     // rather than a QMutex so that ThreadSanitizer sees the hand-over of the
@@ -122,35 +93,20 @@ protected:
     void run() override;
 
 private:
-    void fetchPass();
-    void replayPass(samplefile::RecordReader& reader, qint64& fileOffset);
-    void continuousPass();
-    void streamBoardBlock();
-    // Whether the board's write unit has passed `lastUnit`, the last unit of
-    // the block; `wrapped`: the block crosses the ring's end.
-    bool blockWritten(quint32 writeUnit, quint32 lastUnit, bool wrapped) const;
+    // One pass with a record source: fetch, emit, pause. Board and
+    // simulated frames are made and emitted under `mutex`, replayed ones not.
+    void recordPass(acquisition::RecordSource& source, bool underMutex);
     void freeChannelBuffers();
 
-    std::atomic<bool> stopRequested{false};
-    mutable std::mutex pathMutex;  // leaf lock for localFilePath_ only
+    std::atomic<bool> stopRequested_{false};
+    mutable std::mutex pathMutex_;  // leaf lock for localFilePath_ only
     QString localFilePath_{QStringLiteral("samples.bin")};
     int recordLength_ = 0;
-    int ddr4Address = 0;
-    int triggerMode_ = 0;
-    qint16 triggerLevel = 0;
-    int triggerSlope = 0;
-    int triggerOffset = 0;
-    double* channelData[4] = {nullptr, nullptr, nullptr, nullptr};
-    std::atomic<bool> streamStop{false};
-    BlockRing* blockRing = nullptr;
-    quint32 ddrLastUnit = 0x3ffffff;
-    int blockGroups = 256;
-    quint32 blockUnits = 128;
-    quint32 readUnit = 0;
-    quint32 streamStartUnit = 0;
-    quint64 failedBlocks = 0;   // failed transfers of this run (logged)
-    quint64 failedFetches = 0;  // consecutive failed fetches (logged)
-    // 8192 bytes as 32-bit words: the DMA moves words.
-    std::vector<quint32> blockBuffer = std::vector<quint32>(2048, 0);
-    QRandomGenerator* noiseSource = nullptr;
+    h452::AcquisitionParameters parameters_;
+    double* channelData_[4] = {nullptr, nullptr, nullptr, nullptr};
+    std::atomic<bool> streamStop_{false};
+    BlockRing* blockRing_ = nullptr;
+    acquisition::BlockStream blockStream_;
+    quint64 failedFetches_ = 0;  // consecutive failed fetches (logged)
+    QRandomGenerator* noiseSource_ = nullptr;
 };

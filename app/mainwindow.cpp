@@ -143,7 +143,10 @@ void MainWindow::stopAcquisitionAndRecording()
         workThread->requestStop();
         workThread->wait();
     }
-    // A recording in progress is completed and its file flushed and closed.
+    // A recording ends with the acquisition that feeds it, whatever the
+    // trigger list shows now: left running it would keep its file open with
+    // nothing more to write. The block in hand is completed and the file
+    // flushed and closed.
     if (writer && writer->isRunning()) {
         writer->requestStop();
         writer->wait();

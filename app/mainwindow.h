@@ -14,8 +14,8 @@
 //
 // Threads: every member function runs on the GUI thread except onDealData,
 // which runs on the acquisition thread inside WorkThread::sigSendData (direct
-// connection). Lock order: WorkThread's mutex, then dataMutex (DeviceState.h);
-// GUI-thread code never takes the thread's mutex while holding dataMutex.
+// connection). Locks follow the one lock order stated in DeviceState.h;
+// dataMutex is taken only through DataLock.
 #pragma once
 
 #include <QMainWindow>
@@ -23,6 +23,7 @@
 
 #include "FrameMailbox.h"
 #include "FrameProcessor.h"
+#include "RecordSource.h"
 #include "RunControl.h"
 
 #include <array>
@@ -116,7 +117,9 @@ private:
     void relayoutPanels();
     void onWindowMoveSettled();
 
-    // ---- Shutdown ---------------------------------------------------------
+    // ---- Stop: the one stop sequence, for Stop, Single and shutdown ---------
+    // Ends the acquisition thread, then the recorder, waiting for each.
+    // Never called while holding dataMutex (the frame in hand takes it).
     void stopAcquisitionAndRecording();
 
     // ---- Live window: frame hand-off, run control, controls, panels ---------
@@ -135,6 +138,7 @@ private:
     int singleAcquisition(int n, int ddr4Address);
     bool acquireSingleRecord(int n, int ddr4Address, std::vector<double> (&record)[4]);
     h452::AcquisitionParameters readAcquisitionControls(int n);
+    QString singleReplayPath() const;
     // mainwindow_controls.cpp: run-state look, set-ups, channels, time axis.
     void setRunState(bool isRunning);
     void applyAutoSetup();
@@ -171,16 +175,19 @@ private:
     QSplitter* plotSplitter = nullptr;
     BlockRing* blockRing = nullptr;       // shared by workThread and writer; released by the destructor
     Writer* writer = nullptr;             // no QObject parent; stopped and released by the destructor
-    qint64 replayOffset = 0;
+    // The single acquisition's replay: its position (the next record) lasts
+    // from one Single to the next and restarts when the trigger source changes.
+    // Until a file is chosen it replays the acquisition thread's default file.
+    acquisition::ReplaySource singleReplay{[this] { return singleReplayPath(); }};
     bool continuousArmed = false;
     QString localFilePath;
     bool channelEnabled[4] = {true, false, false, false};
-    bool panelVisible[6] = {true, false, false, false, false, false};
+    bool panelVisible[h452::kPanelCount] = {true, false, false, false, false, false};
     double sampleRateHz = 1e9;
 
     // ---- Live window state (frame hand-off) ---------------------------------
-    // Lock order: WorkThread::mutex, dataMutex, then the mailbox's and the
-    // range snapshot's own locks (leaves: nothing is locked under them).
+    // The mailbox and the range snapshot have leaf locks of their own (lock
+    // order: DeviceState.h).
     // The analysis state (window type, figures, modulation, frequency-response
     // store, eye persistence, kept FFT plans); under dataMutex.
     h452::AnalysisState analysis;
@@ -193,6 +200,8 @@ private:
     h452::FrameUpdate frameInProgress;
     // One waiting update for the GUI thread; its own lock.
     h452::FrameMailbox frameMailbox;
+    // Started (queued) by the mailbox's wake-up; applies the waiting update.
+    QTimer* frameWakeTimer = nullptr;
     // Figures that came with the last applied update; GUI thread only.
     h452::FigureTable shownFigures{};
     // The eye channel chosen in comBoxEyeChn, for the acquisition thread
@@ -205,55 +214,36 @@ private:
     // tests reach the recorder, which has no QObject parent to find it by.
     friend struct LiveWindowProbe;
 
-    // ---- Chart objects (mainwindow_charts.cpp) ------------------------------
-    // Built once by setupCharts(). Series index = channel 0 to 3. Series and
-    // axes belong to their chart, charts to their view, views to the panels'
-    // content layouts. Only the GUI thread touches them.
-    QtCharts::QChart* timeChart = nullptr;
-    QtCharts::QLineSeries* timeSeries[4] = {};
-    QtCharts::QValueAxis* timeAxisX = nullptr;
-    QtCharts::QValueAxis* timeAxisY = nullptr;
-    InteractiveChartView* timeView = nullptr;
-    QtCharts::QChart* spectrumChart = nullptr;
-    QtCharts::QLineSeries* spectrumSeries[4] = {};
-    QtCharts::QValueAxis* spectrumAxisX = nullptr;
-    QtCharts::QValueAxis* spectrumAxisY = nullptr;
-    InteractiveChartView* spectrumView = nullptr;
-    QtCharts::QChart* freqRspChart = nullptr;
-    QtCharts::QLineSeries* freqRspSeries[4] = {};
-    QtCharts::QValueAxis* freqRspAxisX = nullptr;
-    QtCharts::QValueAxis* freqRspAxisY = nullptr;
-    InteractiveChartView* freqRspView = nullptr;
-    QtCharts::QChart* constellationChart = nullptr;
-    QtCharts::QScatterSeries* constellationSeries[4] = {};
-    QtCharts::QValueAxis* constellationAxisI = nullptr;
-    QtCharts::QValueAxis* constellationAxisQ = nullptr;
-    InteractiveChartView* constellationView = nullptr;
+    // ---- The panels (mainwindow_charts.cpp) ----------------------------------
+    // One entry per panel, indexed by h452::Panel, built once by setupCharts()
+    // from one table of titles, ranges and margins. Series index = channel 0
+    // to 3. Series and axes belong to their chart, charts to their view, views
+    // to the panels' content layouts. Only the GUI thread touches them.
+    struct PanelParts {
+        QtCharts::QChart* chart = nullptr;                      // null for Measurements
+        std::array<QtCharts::QXYSeries*, 4> series{};           // empty for Measurements
+        QtCharts::QValueAxis* axisX = nullptr;
+        QtCharts::QValueAxis* axisY = nullptr;                  // the axis the tick rule adapts
+        InteractiveChartView* view = nullptr;
+        QWidget* widget = nullptr;                              // the whole panel, title bar included
+        QWidget* content = nullptr;                             // the view, or statTable
+        QPushButton* showButton = nullptr;
+    };
+    std::array<PanelParts, h452::kPanelCount> panels{};
     QtCharts::QLineSeries* constellationZeroLineI = nullptr;  // grey cross through the origin
     QtCharts::QLineSeries* constellationZeroLineQ = nullptr;
     QtCharts::QLineSeries* constellationReference = nullptr;  // red outline of the ideal constellation
-    QtCharts::QChart* eyeChart = nullptr;
-    QtCharts::QLineSeries* eyeSeries[4] = {};
-    QtCharts::QValueAxis* eyeAxisX = nullptr;
-    QtCharts::QValueAxis* eyeAxisY = nullptr;
-    InteractiveChartView* eyeView = nullptr;
     // The overview strip's traces: in no chart, drawn by ui->labTimePlot.
     QtCharts::QLineSeries* overviewSeries[4] = {};
 
     // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
+    // The parts of a panel; an index outside the panels gives an empty entry.
+    const PanelParts& panel(h452::Panel which) const { return panelAt(int(which)); }
+    const PanelParts& panelAt(int index) const;
     // The six series of one channel (time, spectrum, frequency response,
     // constellation, eye, overview), for clearing a channel switched off.
     // An index outside 0 to 3 gives six null pointers.
     std::array<QtCharts::QXYSeries*, 6> channelSeries(int channel) const;
-    // Panel order Time, Measurements, Frequency, FrequencyRsp, Constellation,
-    // Eye: the view (null for Measurements, whose content is statTable), the
-    // Y axis the tick rule adapts (null for Measurements), the panel widget,
-    // its content widget and its show button. Null outside 0 to 5.
-    InteractiveChartView* panelView(int panel) const;
-    QtCharts::QValueAxis* panelAxisY(int panel) const;
-    QWidget* panelWidget(int panel) const;
-    QWidget* panelContent(int panel) const;
-    QPushButton* panelShowButton(int panel) const;
     // Columns, header, channel rows and "0.00" cells of the measurements table.
     void setupStatTable();
 };

@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ChannelPalette.h"
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
 #include "Settings.h"
@@ -39,17 +40,41 @@ using QtCharts::QXYSeries;
 
 namespace {
 
-const QColor kChannelColours[4] = {QColor(240, 228, 66), QColor(86, 180, 233), QColor(237, 11, 244),
-                                   QColor(0, 158, 115)};
 const QColor kGrid(103, 103, 103);
 const QColor kLabelText(220, 220, 220);
 const QString kUnselectedSwatch = QStringLiteral("background-color: rgb(247, 247, 247);");
+
+using h452::Panel;
 
 struct AxisSetup
 {
     double min;
     double max;
     int ticks;
+    const char* title;        // translated in the MainWindow context; null: none
+    const char* labelFormat;  // null: the axis' default
+};
+
+// The five charts, in panel order. Measurements has no chart.
+struct ChartSetup
+{
+    Panel panel;
+    AxisSetup x;
+    AxisSetup y;
+    int marginBottom;  // the time and eye charts keep 5 px below; the others 1
+    bool scatter;      // constellation points rather than lines
+};
+
+const ChartSetup kCharts[] = {
+    {Panel::Time, {0, 1000, 21, nullptr, nullptr},
+     {-425, 425, 9, QT_TRANSLATE_NOOP("MainWindow", "幅度(mv)"), "%.3f"}, 5, false},
+    {Panel::Frequency, {0, 500, 21, QT_TRANSLATE_NOOP("MainWindow", "频谱 (MHz)"), nullptr},
+     {-150, -30, 9, QT_TRANSLATE_NOOP("MainWindow", "幅度(dBm)"), "%.3f"}, 1, false},
+    {Panel::FrequencyRsp, {180, 220, 21, QT_TRANSLATE_NOOP("MainWindow", "频响 (MHz)"), nullptr},
+     {-50, -30, 11, QT_TRANSLATE_NOOP("MainWindow", "幅度(dBFS)"), "%.3f"}, 1, false},
+    {Panel::Constellation, {-1.2, 1.2, 21, QT_TRANSLATE_NOOP("MainWindow", "I"), nullptr},
+     {-1.2, 1.2, 11, QT_TRANSLATE_NOOP("MainWindow", "Q"), "%.3f"}, 1, true},
+    {Panel::Eye, {0, 1, 21, nullptr, nullptr}, {-50, -30, 11, nullptr, "%.3f"}, 5, false},
 };
 
 // The dark look shared by the five charts.
@@ -63,15 +88,15 @@ void styleChart(QChart* chart)
     chart->legend()->hide();
 }
 
-QValueAxis* makeAxis(QObject* parent, const AxisSetup& setup, const QString& title, const char* labelFormat)
+QValueAxis* makeAxis(QObject* parent, const AxisSetup& setup)
 {
     auto* axis = new QValueAxis(parent);
     axis->setRange(setup.min, setup.max);
     axis->setTickCount(setup.ticks);
-    if (!title.isEmpty())
-        axis->setTitleText(title);
-    if (labelFormat)
-        axis->setLabelFormat(QString::fromLatin1(labelFormat));
+    if (setup.title)
+        axis->setTitleText(MainWindow::tr(setup.title));
+    if (setup.labelFormat)
+        axis->setLabelFormat(QString::fromLatin1(setup.labelFormat));
     // 21 ticks across a panel leave about 40 px per label: a small font
     // keeps "1000.0" whole instead of elided.
     QFont labelsFont = axis->labelsFont();
@@ -93,7 +118,7 @@ void addAxes(QChart* chart, QValueAxis* x, QValueAxis* y)
 // Channel series go through OpenGL: every frame replaces their points.
 void addChannelSeries(QChart* chart, QXYSeries* series, int channel, QValueAxis* x, QValueAxis* y)
 {
-    series->setColor(kChannelColours[channel]);
+    series->setColor(h452::kChannelColours[std::size_t(channel)]);
     series->setUseOpenGL(true);
     chart->addSeries(series);
     series->attachAxis(x);
@@ -200,102 +225,73 @@ void MainWindow::setupCharts()
 
     setupStatTable();
 
-    // Time chart.
-    timeChart = new QChart();
-    styleChart(timeChart);
-    timeAxisX = makeAxis(this, {0, 1000, 21}, QString(), nullptr);
-    timeAxisY = makeAxis(this, {-425, 425, 9}, tr("幅度(mv)"), "%.3f");
-    addAxes(timeChart, timeAxisX, timeAxisY);
-    for (int ch = 0; ch < 4; ++ch) {
-        timeSeries[ch] = new QLineSeries(this);
-        addChannelSeries(timeChart, timeSeries[ch], ch, timeAxisX, timeAxisY);
+    // The panels: the form's parts, then one chart per chart panel.
+    struct FormParts {
+        QWidget* widget;
+        QPushButton* showButton;
+        QVBoxLayout* plot;  // where the chart's view goes; null for Measurements
+    };
+    const FormParts form[h452::kPanelCount] = {
+        {ui->widgetTime, ui->btnTimeShow, ui->plotTime},
+        {ui->widgetMeasurements, ui->btnMeasurementsShow, nullptr},
+        {ui->widgetFrequency, ui->btnFrequencyShow, ui->plotFrequency},
+        {ui->widgetFrequencyRsp, ui->btnFrequencyRspShow, ui->plotFrequencyRsp},
+        {ui->widgetConstellation, ui->btnConstellationShow, ui->plotConstellation},
+        {ui->widgetEye, ui->btnEyeShow, ui->plotEye},
+    };
+    for (int p = 0; p < h452::kPanelCount; ++p) {
+        panels[std::size_t(p)].widget = form[p].widget;
+        panels[std::size_t(p)].showButton = form[p].showButton;
     }
-    timeChart->setMargins(QMargins(5, 5, 5, 5));
-    timeChart->legend()->hide();
-    timeView = makeView(timeChart);
+    panels[std::size_t(Panel::Measurements)].content = ui->statTable;
 
-    // Spectrum chart.
-    spectrumChart = new QChart();
-    styleChart(spectrumChart);
-    spectrumAxisX = makeAxis(this, {0, 500, 21}, tr("频谱 (MHz)"), nullptr);
-    spectrumAxisY = makeAxis(this, {-150, -30, 9}, tr("幅度(dBm)"), "%.3f");
-    addAxes(spectrumChart, spectrumAxisX, spectrumAxisY);
-    for (int ch = 0; ch < 4; ++ch) {
-        spectrumSeries[ch] = new QLineSeries(this);
-        addChannelSeries(spectrumChart, spectrumSeries[ch], ch, spectrumAxisX, spectrumAxisY);
+    for (const ChartSetup& setup : kCharts) {
+        PanelParts& parts = panels[std::size_t(setup.panel)];
+        auto* chart = new QChart();
+        styleChart(chart);
+        parts.chart = chart;
+        parts.axisX = makeAxis(this, setup.x);
+        parts.axisY = makeAxis(this, setup.y);
+        addAxes(chart, parts.axisX, parts.axisY);
+        for (int ch = 0; ch < 4; ++ch) {
+            QXYSeries* series = nullptr;
+            if (setup.scatter) {
+                auto* scatter = new QScatterSeries(this);
+                scatter->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+                scatter->setMarkerSize(4);
+                series = scatter;
+            } else {
+                series = new QLineSeries(this);
+            }
+            addChannelSeries(chart, series, ch, parts.axisX, parts.axisY);
+            parts.series[std::size_t(ch)] = series;
+        }
+        chart->setMargins(QMargins(5, 5, 5, setup.marginBottom));
+        chart->legend()->hide();
+        parts.view = makeView(chart);
+        parts.content = parts.view;
+        form[int(setup.panel)].plot->addWidget(parts.view);
+        // Every panel starts collapsed; the default set-up expands Time once
+        // the event loop runs.
+        parts.view->setVisible(false);
     }
-    spectrumChart->setMargins(QMargins(5, 5, 5, 1));
-    spectrumChart->legend()->hide();
-    spectrumView = makeView(spectrumChart);
 
-    // Frequency-response chart.
-    freqRspChart = new QChart();
-    styleChart(freqRspChart);
-    freqRspAxisX = makeAxis(this, {180, 220, 21}, tr("频响 (MHz)"), nullptr);
-    freqRspAxisY = makeAxis(this, {-50, -30, 11}, tr("幅度(dBFS)"), "%.3f");
-    addAxes(freqRspChart, freqRspAxisX, freqRspAxisY);
-    for (int ch = 0; ch < 4; ++ch) {
-        freqRspSeries[ch] = new QLineSeries(this);
-        addChannelSeries(freqRspChart, freqRspSeries[ch], ch, freqRspAxisX, freqRspAxisY);
-    }
-    freqRspChart->setMargins(QMargins(5, 5, 5, 1));
-    freqRspChart->legend()->hide();
-    freqRspView = makeView(freqRspChart);
-
-    ui->plotTime->addWidget(timeView);
-    ui->plotFrequency->addWidget(spectrumView);
-    ui->plotFrequencyRsp->addWidget(freqRspView);
-
-    // Constellation chart: scatter series, then the grey cross and the
-    // (initially empty) red reference outline on top.
-    constellationChart = new QChart();
-    styleChart(constellationChart);
-    constellationAxisI = makeAxis(this, {-1.2, 1.2, 21}, tr("I"), nullptr);
-    constellationAxisQ = makeAxis(this, {-1.2, 1.2, 11}, tr("Q"), "%.3f");
-    addAxes(constellationChart, constellationAxisI, constellationAxisQ);
-    for (int ch = 0; ch < 4; ++ch) {
-        constellationSeries[ch] = new QScatterSeries(this);
-        constellationSeries[ch]->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-        constellationSeries[ch]->setMarkerSize(4);
-        addChannelSeries(constellationChart, constellationSeries[ch], ch, constellationAxisI, constellationAxisQ);
-    }
-    constellationChart->setMargins(QMargins(5, 5, 5, 1));
-    constellationChart->legend()->hide();
-    constellationView = makeView(constellationChart);
-    constellationZeroLineI =
-        makeGuideLine(this, constellationChart, constellationAxisI, constellationAxisQ, kGrid, 2);
+    // On top of the constellation's points: the grey cross and the
+    // (initially empty) red reference outline.
+    const PanelParts& constellation = panel(Panel::Constellation);
+    const auto guideLine = [&](const QColor& colour, int width) {
+        return makeGuideLine(this, constellation.chart, constellation.axisX, constellation.axisY, colour, width);
+    };
+    constellationZeroLineI = guideLine(kGrid, 2);
     constellationZeroLineI->append(-40000, 0);
     constellationZeroLineI->append(40000, 0);
-    constellationZeroLineQ =
-        makeGuideLine(this, constellationChart, constellationAxisI, constellationAxisQ, kGrid, 2);
+    constellationZeroLineQ = guideLine(kGrid, 2);
     constellationZeroLineQ->append(0, -40000);
     constellationZeroLineQ->append(0, 40000);
-    constellationReference =
-        makeGuideLine(this, constellationChart, constellationAxisI, constellationAxisQ, QColor(255, 0, 0), 1);
-
-    // Eye chart: axes and view first, then the series.
-    eyeChart = new QChart();
-    styleChart(eyeChart);
-    eyeAxisX = makeAxis(this, {0, 1, 21}, QString(), nullptr);
-    eyeAxisY = makeAxis(this, {-50, -30, 11}, QString(), "%.3f");
-    addAxes(eyeChart, eyeAxisX, eyeAxisY);
-    eyeChart->setMargins(QMargins(5, 5, 5, 5));
-    eyeChart->legend()->hide();
-    eyeView = makeView(eyeChart);
-    for (int ch = 0; ch < 4; ++ch) {
-        eyeSeries[ch] = new QLineSeries(this);
-        addChannelSeries(eyeChart, eyeSeries[ch], ch, eyeAxisX, eyeAxisY);
-    }
-
-    ui->plotConstellation->addWidget(constellationView);
-    ui->plotEye->addWidget(eyeView);
-    // Every panel starts collapsed; the default set-up expands Time once the
-    // event loop runs.
-    for (InteractiveChartView* view : {timeView, spectrumView, freqRspView, constellationView, eyeView})
-        view->setVisible(false);
+    constellationReference = guideLine(QColor(255, 0, 0), 1);
 
     // Overview strip: its own four traces, in no chart.
-    ui->labTimePlot->chart = timeChart;
+    ui->labTimePlot->chart = panel(Panel::Time).chart;
     ui->labTimePlot->update();
     for (int ch = 0; ch < 4; ++ch)
         overviewSeries[ch] = new QLineSeries(this);
@@ -307,10 +303,8 @@ void MainWindow::setupCharts()
 
     // The six panels move from the form's column into one vertical splitter
     // directly below the overview strip.
-    QWidget* const panels[6] = {ui->widgetTime, ui->widgetMeasurements, ui->widgetFrequency,
-                                ui->widgetFrequencyRsp, ui->widgetConstellation, ui->widgetEye};
-    for (QWidget* panel : panels)
-        ui->verticalLayout_4->removeWidget(panel);
+    for (const PanelParts& parts : panels)
+        ui->verticalLayout_4->removeWidget(parts.widget);
     plotSplitter = new QSplitter(Qt::Vertical, ui->widgetPlot);
     plotSplitter->setObjectName(QStringLiteral("plotSplitter"));
     plotSplitter->setStyleSheet(QStringLiteral(
@@ -319,8 +313,8 @@ void MainWindow::setupCharts()
         "QSplitter::handle:pressed{background-color: rgb(169, 172, 175); height: 4px; border: none;}"));
     plotSplitter->setChildrenCollapsible(false);
     plotSplitter->setHandleWidth(5);
-    for (QWidget* panel : panels)
-        plotSplitter->addWidget(panel);
+    for (const PanelParts& parts : panels)
+        plotSplitter->addWidget(parts.widget);
     plotSplitter->setSizes({1, 1, 1, 1, 1, 1});
     ui->verticalLayout_4->insertWidget(1, plotSplitter, 1);
 }
@@ -357,67 +351,20 @@ void MainWindow::setupStatTable()
     table->setSelectionMode(QAbstractItemView::NoSelection);
 }
 
+const MainWindow::PanelParts& MainWindow::panelAt(int index) const
+{
+    static const PanelParts none{};
+    if (index < 0 || index >= h452::kPanelCount)
+        return none;
+    return panels[std::size_t(index)];
+}
+
 std::array<QXYSeries*, 6> MainWindow::channelSeries(int channel) const
 {
     if (channel < 0 || channel > 3)
         return {};
-    return {timeSeries[channel], spectrumSeries[channel], freqRspSeries[channel],
-            constellationSeries[channel], eyeSeries[channel], overviewSeries[channel]};
-}
-
-InteractiveChartView* MainWindow::panelView(int panel) const
-{
-    switch (panel) {
-    case 0: return timeView;
-    case 2: return spectrumView;
-    case 3: return freqRspView;
-    case 4: return constellationView;
-    case 5: return eyeView;
-    default: return nullptr;
-    }
-}
-
-QValueAxis* MainWindow::panelAxisY(int panel) const
-{
-    switch (panel) {
-    case 0: return timeAxisY;
-    case 2: return spectrumAxisY;
-    case 3: return freqRspAxisY;
-    case 4: return constellationAxisQ;
-    case 5: return eyeAxisY;
-    default: return nullptr;
-    }
-}
-
-QWidget* MainWindow::panelWidget(int panel) const
-{
-    switch (panel) {
-    case 0: return ui->widgetTime;
-    case 1: return ui->widgetMeasurements;
-    case 2: return ui->widgetFrequency;
-    case 3: return ui->widgetFrequencyRsp;
-    case 4: return ui->widgetConstellation;
-    case 5: return ui->widgetEye;
-    default: return nullptr;
-    }
-}
-
-QWidget* MainWindow::panelContent(int panel) const
-{
-    if (panel == 1)
-        return ui->statTable;
-    return panelView(panel);
-}
-
-QPushButton* MainWindow::panelShowButton(int panel) const
-{
-    switch (panel) {
-    case 0: return ui->btnTimeShow;
-    case 1: return ui->btnMeasurementsShow;
-    case 2: return ui->btnFrequencyShow;
-    case 3: return ui->btnFrequencyRspShow;
-    case 4: return ui->btnConstellationShow;
-    case 5: return ui->btnEyeShow;
-    default: return nullptr;
-    }
+    const std::size_t c = std::size_t(channel);
+    return {panel(Panel::Time).series[c], panel(Panel::Frequency).series[c],
+            panel(Panel::FrequencyRsp).series[c], panel(Panel::Constellation).series[c],
+            panel(Panel::Eye).series[c], overviewSeries[channel]};
 }

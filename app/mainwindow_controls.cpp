@@ -5,12 +5,13 @@
 //
 // The channel switches, the record length and the constellation type change
 // chart data or analysis state and take dataMutex; the run-state look, the
-// zoom and the time span touch only widgets and timeAxisX. Nothing here
+// zoom and the time span touch only widgets and the time chart's x axis. Nothing here
 // waits for the acquisition thread while holding dataMutex (run control,
 // mainwindow_run.cpp, takes no lock).
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ChannelPalette.h"
 #include "ChartToLabelConverter.h"
 #include "DeviceState.h"
 #include "InteractiveChartView.h"
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QToolButton>
 #include <QValueAxis>
@@ -45,12 +45,6 @@ QString runButtonStyle(const char* rgb)
 const char* const kRunningRgb = "32, 178, 91";
 const char* const kStoppedRgb = "196, 33, 38";
 
-const char* const kChannelOnStyle[4] = {
-    "background-color: rgb(240,228,66);",
-    "background-color: rgb(86,180,233);",
-    "background-color: rgb(237,11,244);",
-    "background-color: rgb(0,158,115);",
-};
 const char* const kChannelOffStyle = "background-color: rgb(247, 247, 247);";
 
 // The record-length edit takes at most six digits; a longer text can only
@@ -107,7 +101,7 @@ void MainWindow::expandTimePanelAndRun()
     // The Time panel is expanded whenever its view is collapsed. Asking the
     // view itself (not whether it is on screen) keeps a set-up that runs
     // before the window is shown from collapsing an expanded panel.
-    if (timeView && timeView->isHidden())
+    if (InteractiveChartView* timeView = panel(h452::Panel::Time).view; timeView && timeView->isHidden())
         onbtnTimeShowClicked();
     if (!running) {
         running = true;
@@ -145,9 +139,9 @@ void MainWindow::switchChannel(int channel, int state)
     if (channel < 0 || channel >= 4)
         return;
     const bool on = state == Qt::Checked;
-    const QString style = QLatin1String(on ? kChannelOnStyle[channel] : kChannelOffStyle);
+    const QString style = on ? h452::channelSwatchStyle(channel) : QLatin1String(kChannelOffStyle);
     {
-        QMutexLocker lock(&dataMutex);
+        DataLock lock;
         if (!on) {
             for (QtCharts::QXYSeries* s : channelSeries(channel))
                 if (s)
@@ -190,10 +184,10 @@ void MainWindow::oneditXPosValueTextChanged(QString text)
         n = kMaxRecordLength;
     }
 
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     recordLength = n;
     analysis.resetFrequencyResponse(n);
-    timeAxisX->setRange(0, n);
+    panel(h452::Panel::Time).axisX->setRange(0, n);
     zoomTimeAxis(1.0);
     ui->labTimePlot->clearBounds();
 }
@@ -202,16 +196,18 @@ void MainWindow::oncomBoxTimeSpanIndexChanged(int index)
 {
     if (index < 1 || index > kTimeSpanLastIndex)
         return;
-    const double lo = timeAxisX->min();
-    timeAxisX->setRange(lo, lo + double(kTimeSpanStep) * index);
+    QtCharts::QValueAxis* axisX = panel(h452::Panel::Time).axisX;
+    const double lo = axisX->min();
+    axisX->setRange(lo, lo + double(kTimeSpanStep) * index);
 }
 
 void MainWindow::zoomTimeAxis(double factor)
 {
-    const double lo = timeAxisX->min();
-    const double hi = timeAxisX->max();
+    QtCharts::QValueAxis* axisX = panel(h452::Panel::Time).axisX;
+    const double lo = axisX->min();
+    const double hi = axisX->max();
     const double newMax = (hi - lo) * factor + lo;
-    timeAxisX->setRange(lo, newMax);
+    axisX->setRange(lo, newMax);
     syncTimeSpanCombo(newMax);
 }
 
@@ -233,11 +229,11 @@ void MainWindow::onbtnUpClicked() { zoomTimeAxis(0.9); }
 
 void MainWindow::onbtnDownClicked() { zoomTimeAxis(1.1); }
 
-void MainWindow::onZoomAxis() { syncTimeSpanCombo(timeAxisX->max()); }
+void MainWindow::onZoomAxis() { syncTimeSpanCombo(panel(h452::Panel::Time).axisX->max()); }
 
 void MainWindow::oncomBoxConstellationTypeIndexChanged(int index)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     analysis.setConstellationType(index);
     std::vector<double> x, y;
     if (index >= 0 && index < h452::kConstellationTypeCount)

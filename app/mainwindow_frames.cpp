@@ -21,13 +21,14 @@
 #include <QDebug>
 #include <QLineSeries>
 #include <QMetaObject>
-#include <QMutexLocker>
 #include <QScatterSeries>
 #include <QTableWidget>
 #include <QTableWidgetItem>
+#include <QTimer>
 #include <QValueAxis>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <exception>
 
@@ -65,7 +66,7 @@ h452::FrameSettings MainWindow::frameSettings() const
 
 int MainWindow::onDealData(double* dDataCh0, double* dDataCh1, double* dDataCh2, double* dDataCh3)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     h452::FrameSettings settings = frameSettings();
     // The arrays hold the thread's record length, fixed at its start; the
     // window's own value may already follow a newer edit.
@@ -110,12 +111,22 @@ void MainWindow::connectAxisRangeSnapshot()
         connect(axis, &QValueAxis::rangeChanged, this,
                 [this, chart](qreal lo, qreal hi) { axisRanges.set(chart, lo, hi); });
     };
-    follow(timeAxisX, h452::FitChart::Time);
-    follow(spectrumAxisX, h452::FitChart::Spectrum);
-    follow(freqRspAxisX, h452::FitChart::FreqRsp);
+    follow(panel(h452::Panel::Time).axisX, h452::FitChart::Time);
+    follow(panel(h452::Panel::Frequency).axisX, h452::FitChart::Spectrum);
+    follow(panel(h452::Panel::FrequencyRsp).axisX, h452::FitChart::FreqRsp);
 
-    frameMailbox.setWakeUp([this]() {
-        QMetaObject::invokeMethod(this, [this]() { applyPendingFrame(); }, Qt::QueuedConnection);
+    // The wake-up is a payload-free queued start of a zero-interval timer
+    // that lives on this thread. The queued call's event is made on the
+    // acquisition thread and consumed inside Qt, whose event queue
+    // ThreadSanitizer cannot see; with a timer our own code never reads that
+    // event (a queued lambda would read its captures from it), and the update
+    // itself crosses in the mailbox under its std::mutex.
+    frameWakeTimer = new QTimer(this);
+    frameWakeTimer->setSingleShot(true);
+    frameWakeTimer->setInterval(0);
+    connect(frameWakeTimer, &QTimer::timeout, this, &MainWindow::applyPendingFrame);
+    frameMailbox.setWakeUp([timer = frameWakeTimer]() {
+        QMetaObject::invokeMethod(timer, "start", Qt::QueuedConnection);
     });
 }
 
@@ -130,19 +141,15 @@ QXYSeries* MainWindow::seriesOf(h452::SeriesKind kind, int channel) const
 {
     if (channel < 0 || channel >= 4)
         return nullptr;
-    switch (kind) {
-    case h452::SeriesKind::Time:
-        return timeSeries[channel];
-    case h452::SeriesKind::Spectrum:
-        return spectrumSeries[channel];
-    case h452::SeriesKind::FreqRsp:
-        return freqRspSeries[channel];
-    case h452::SeriesKind::Constellation:
-        return constellationSeries[channel];
-    case h452::SeriesKind::Overview:
+    if (kind == h452::SeriesKind::Overview)
         return overviewSeries[channel];
-    }
-    return nullptr;
+    // The chart panel that draws each kind of series, in SeriesKind order.
+    static const h452::Panel panelOf[] = {h452::Panel::Time, h452::Panel::Frequency,
+                                          h452::Panel::FrequencyRsp, h452::Panel::Constellation};
+    const int k = int(kind);
+    if (k < 0 || k >= int(std::size(panelOf)))
+        return nullptr;
+    return panel(panelOf[k]).series[std::size_t(channel)];
 }
 
 void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
@@ -163,7 +170,7 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
     // being copied whole on every frame.
     for (int c = 0; c < 4; ++c) {
         const h452::EyeChange& e = update.eye[c];
-        QXYSeries* series = eyeSeries[c];
+        QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)];
         if (e.isEmpty() || !series)
             continue;
         QVector<QPointF> points = e.clear ? QVector<QPointF>() : series->pointsVector();
@@ -175,21 +182,24 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
         series->replace(points);
     }
 
-    const h452::AxisRanges& t = update.fit[int(h452::FitChart::Time)];
-    if (t.valid) {
-        setAxisRange(timeAxisX, t.xMin, t.xMax);
-        setAxisRange(timeAxisY, t.yMin, t.yMax);
-        setAxisRange(eyeAxisY, t.yMin, t.yMax);
-    }
-    const h452::AxisRanges& s = update.fit[int(h452::FitChart::Spectrum)];
-    if (s.valid) {
-        setAxisRange(spectrumAxisX, s.xMin, s.xMax);
-        setAxisRange(spectrumAxisY, s.yMin, s.yMax);
-    }
-    const h452::AxisRanges& f = update.fit[int(h452::FitChart::FreqRsp)];
-    if (f.valid) {
-        setAxisRange(freqRspAxisX, f.xMin, f.xMax);
-        setAxisRange(freqRspAxisY, f.yMin, f.yMax);
+    // Each fitted chart takes both ranges; the time chart's y range also
+    // goes to the eye chart, which draws the same codes.
+    static const struct {
+        h452::FitChart chart;
+        h452::Panel panel;
+    } fitted[] = {
+        {h452::FitChart::Time, h452::Panel::Time},
+        {h452::FitChart::Spectrum, h452::Panel::Frequency},
+        {h452::FitChart::FreqRsp, h452::Panel::FrequencyRsp},
+    };
+    for (const auto& f : fitted) {
+        const h452::AxisRanges& r = update.fit[int(f.chart)];
+        if (!r.valid)
+            continue;
+        setAxisRange(panel(f.panel).axisX, r.xMin, r.xMax);
+        setAxisRange(panel(f.panel).axisY, r.yMin, r.yMax);
+        if (f.chart == h452::FitChart::Time)
+            setAxisRange(panel(h452::Panel::Eye).axisY, r.yMin, r.yMax);
     }
 
     if (update.hasFigures)

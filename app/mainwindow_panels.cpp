@@ -19,7 +19,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMoveEvent>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -29,8 +28,8 @@
 
 namespace {
 
-constexpr int kPanelCount = 6;
-constexpr int kMeasurementsPanel = 1;
+using h452::kPanelCount;
+using h452::Panel;
 constexpr int kCollapsedHeight = 30;   // a panel's title bar
 constexpr int kExpandedShare = 1000;
 constexpr int kTickPassDelayMs = 5;
@@ -55,8 +54,8 @@ void MainWindow::restartLayoutTimer()
 
 void MainWindow::togglePanel(int panel)
 {
-    QPushButton* button = panelShowButton(panel);
-    QWidget* content = panelContent(panel);
+    QPushButton* button = panelAt(panel).showButton;
+    QWidget* content = panelAt(panel).content;
     if (!button || !content)
         return;
     const bool expand = button->text() == QLatin1String(">");
@@ -64,27 +63,27 @@ void MainWindow::togglePanel(int panel)
     content->setVisible(expand);
     {
         // Frame processing reads the panel flags under the same lock.
-        QMutexLocker lock(&dataMutex);
+        DataLock lock;
         panelVisible[panel] = expand;
     }
     restartLayoutTimer();
-    if (panel != kMeasurementsPanel)
+    if (panel != int(Panel::Measurements))
         fitAxesPending = true;
 }
 
-void MainWindow::onbtnTimeShowClicked() { togglePanel(0); }
-void MainWindow::onbtnMeasurementsShowClicked() { togglePanel(1); }
-void MainWindow::onbtnFrequencyShowClicked() { togglePanel(2); }
-void MainWindow::onbtnFrequencyRspShowClicked() { togglePanel(3); }
-void MainWindow::onbtnConstellationShowClicked() { togglePanel(4); }
-void MainWindow::onbtnEyeShowClicked() { togglePanel(5); }
+void MainWindow::onbtnTimeShowClicked() { togglePanel(int(Panel::Time)); }
+void MainWindow::onbtnMeasurementsShowClicked() { togglePanel(int(Panel::Measurements)); }
+void MainWindow::onbtnFrequencyShowClicked() { togglePanel(int(Panel::Frequency)); }
+void MainWindow::onbtnFrequencyRspShowClicked() { togglePanel(int(Panel::FrequencyRsp)); }
+void MainWindow::onbtnConstellationShowClicked() { togglePanel(int(Panel::Constellation)); }
+void MainWindow::onbtnEyeShowClicked() { togglePanel(int(Panel::Eye)); }
 
 bool MainWindow::isPanelExpanded(int panel) const
 {
     // Asked of the widgets' own hidden flags rather than of what is on
     // screen, so the layout is right even before the window is first shown.
-    QWidget* widget = panelWidget(panel);
-    QWidget* content = panelContent(panel);
+    QWidget* widget = panelAt(panel).widget;
+    QWidget* content = panelAt(panel).content;
     return widget && content && !widget->isHidden() && content->isVisibleTo(widget);
 }
 
@@ -106,7 +105,7 @@ void MainWindow::relayoutPanels()
     if (any) {
         QList<int> sizes;
         for (int p = 0; p < kPanelCount; ++p) {
-            if (QWidget* w = panelWidget(p))
+            if (QWidget* w = panelAt(p).widget)
                 w->setMaximumHeight(QWIDGETSIZE_MAX);
             sizes << (expanded[p] ? kExpandedShare : 0);
         }
@@ -114,17 +113,17 @@ void MainWindow::relayoutPanels()
     }
     for (int p = 0; p < kPanelCount; ++p)
         if (!expanded[p])
-            if (QWidget* w = panelWidget(p))
+            if (QWidget* w = panelAt(p).widget)
                 w->setMaximumHeight(kCollapsedHeight);
     QTimer::singleShot(kTickPassDelayMs, this, &MainWindow::syncAxisTickCounts);
 }
 
 void MainWindow::syncAxisTickCounts()
 {
-    static const int chartPanels[] = {0, 2, 3, 4, 5};
-    for (int p : chartPanels) {
-        InteractiveChartView* view = panelView(p);
-        QtCharts::QValueAxis* axis = panelAxisY(p);
+    // Panel order, top to bottom; Measurements has no view and is skipped.
+    for (int p = 0; p < kPanelCount; ++p) {
+        InteractiveChartView* view = panelAt(p).view;
+        QtCharts::QValueAxis* axis = panelAt(p).axisY;
         if (!view || !axis || !panelVisible[p])
             continue;
         const int h = view->height();
@@ -186,7 +185,7 @@ void MainWindow::onShowStateChange(bool show[10])
     // Whole panels, title bar included; the panel flags stay as they are
     // and a hidden panel counts as collapsed at the next relayout.
     for (int p = 0; p < kPanelCount; ++p)
-        if (QWidget* w = panelWidget(p))
+        if (QWidget* w = panelAt(p).widget)
             w->setVisible(show[p]);
 }
 

@@ -6,7 +6,8 @@
 // dataMutex, so waiting with dataMutex held would deadlock.
 //
 // The single acquisition runs on the GUI thread under dataMutex: it acquires
-// one record into arrays of its own (board, replay file or simulation), runs
+// one record into arrays of its own from the same record sources as the
+// acquisition thread (RecordSource.h: board, replay file or simulation), runs
 // the same frame processing as a live frame, and applies the result at once.
 // The update goes through the mailbox first so that a live frame still
 // waiting there (from just before the stop) is merged under it, never applied
@@ -15,19 +16,15 @@
 #include "ui_mainwindow.h"
 
 #include "ChartToLabelConverter.h"
-#include "DeviceLock.h"
 #include "DeviceState.h"
-#include "KelPcieApi.h"
+#include "RecordSource.h"
 #include "RunControl.h"
-#include "SampleFile.h"
 #include "WorkThread.h"
 #include "Writer.h"
 
 #include <QComboBox>
 #include <QDebug>
 #include <QLineEdit>
-#include <QMutexLocker>
-#include <QRandomGenerator>
 #include <QThread>
 
 #include <exception>
@@ -57,17 +54,7 @@ h452::AcquisitionParameters MainWindow::readAcquisitionControls(int n)
 int MainWindow::applyRunState()
 {
     if (!running) {
-        if (workThread->isRunning()) {
-            workThread->requestStop();
-            workThread->wait();
-        }
-        // A recording ends with the acquisition that feeds it, whatever the
-        // trigger list shows now: left running it would keep its file open
-        // with nothing more to write.
-        if (writer && writer->isRunning()) {
-            writer->requestStop();
-            writer->wait();
-        }
+        stopAcquisitionAndRecording();
         return 0;
     }
 
@@ -106,7 +93,7 @@ void MainWindow::onbtnSingleClicked()
 int MainWindow::singleAcquisition(int n, int ddr4Address)
 {
     {
-        QMutexLocker lock(&dataMutex);
+        DataLock lock;
         frameInProgress = h452::FrameUpdate{};
         h452::FrameSettings settings = frameSettings();
         settings.recordLength = n;
@@ -140,6 +127,11 @@ int MainWindow::singleAcquisition(int n, int ddr4Address)
     return 0;
 }
 
+QString MainWindow::singleReplayPath() const
+{
+    return localFilePath.isEmpty() ? workThread->localFilePath() : localFilePath;
+}
+
 bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double> (&record)[4])
 {
     try {
@@ -151,45 +143,19 @@ bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double>
     }
     double* const channels[4] = {record[0].data(), record[1].data(), record[2].data(),
                                  record[3].data()};
-    const h452::AcquisitionParameters p = h452::readAcquisitionParameters(
+    h452::AcquisitionParameters p = h452::readAcquisitionParameters(
         n, QString(), ui->comBoxTrigger->currentIndex(), ui->editLevel->text(),
         ui->comBoxSlope->currentIndex(), ui->editHysteresis->text());
+    p.ddr4Address = ddr4Address;
 
     switch (p.triggerMode) {
     case acquisition::kModeContinuous:
         // Continuous transfer streams to disk; there is no record to show.
         return false;
-    case acquisition::kModeLocalFile: {
-        // Until a file is chosen the replay uses the thread's default file.
-        const QString path = localFilePath.isEmpty() ? workThread->localFilePath() : localFilePath;
-        samplefile::RecordReader reader;
-        samplefile::ReadResult r = reader.read(path, replayOffset, n, channels);
-        if (r.status == samplefile::Status::OffsetPastEnd) {
-            // The file shrank since the last record: start over.
-            replayOffset = 0;
-            r = reader.read(path, replayOffset, n, channels);
-        }
-        if (r.status == samplefile::Status::OpenFailed) {
-            qDebug().noquote() << "open failed" << path;
-            return false;
-        }
-        if (r.status != samplefile::Status::Ok) {
-            qDebug().noquote() << "single acquisition:" << samplefile::statusText(r.status) << path;
-            return false;
-        }
-        replayOffset = r.nextOffsetBytes;
-        return true;
-    }
+    case acquisition::kModeLocalFile:
+        return singleReplay.next(channels, n);
     default:
-        if (deviceHandle != 0) {
-            // One register sequence: never inside the acquisition thread's.
-            std::lock_guard<std::mutex> device(acquisition::deviceMutex());
-            const int status = KelPcieFetchData(deviceHandle, channels[0], channels[1], channels[2],
-                                                channels[3], n, ddr4Address, p.triggerMode,
-                                                p.triggerOffset, p.triggerLevel, p.triggerSlope);
-            return status == 0;
-        }
-        h452::fillSingleShotSimulation(channels, n, *QRandomGenerator::global());
-        return true;
+        return acquisition::makeTriggeredSource(p, acquisition::Simulation::SingleShot)
+            ->next(channels, n);
     }
 }

@@ -21,7 +21,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLineSeries>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -54,7 +53,7 @@ void MainWindow::setupConnections()
     connect(ui->btnDown, &QPushButton::clicked, this, &MainWindow::onbtnDownClicked);
     // Only the time view's zoom follows into the time-span list; the zoom of
     // the other views reaches nothing.
-    connect(timeView, &InteractiveChartView::sigZoomAxis, this, &MainWindow::onZoomAxis);
+    connect(panel(h452::Panel::Time).view, &InteractiveChartView::sigZoomAxis, this, &MainWindow::onZoomAxis);
     connect(ui->btnTimeShow, &QPushButton::clicked, this, &MainWindow::onbtnTimeShowClicked);
     connect(ui->btnMeasurementsShow, &QPushButton::clicked, this, &MainWindow::onbtnMeasurementsShowClicked);
     connect(ui->btnFrequencyShow, &QPushButton::clicked, this, &MainWindow::onbtnFrequencyShowClicked);
@@ -80,7 +79,7 @@ void MainWindow::oncomBoxFFT1WindowIndexChanged(int state)
     // one. Taken under dataMutex so that the frame in progress sees one
     // window throughout (the analysis state is read there without a lock of
     // its own).
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     analysis.setWindowType(state);
 }
 
@@ -90,10 +89,10 @@ void MainWindow::oncomBoxFrequencyRspChnIndexChanged(int) {}
 
 void MainWindow::oncomBoxEyeChnIndexChanged(int index)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     for (int c = 0; c < 4; ++c) {
-        if (eyeSeries[c])
-            eyeSeries[c]->clear();
+        if (QtCharts::QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)])
+            series->clear();
         frameMailbox.discardEye(c);
     }
     // The persistence kept beside the series starts over with them.

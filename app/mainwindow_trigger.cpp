@@ -20,11 +20,10 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMutexLocker>
 
 void MainWindow::oncomBoxTriggerIndexChanged(int index)
 {
-    replayOffset = 0;
+    singleReplay.setOffset(0);
     if (index == acquisition::kModeLocalFile) {
         QString path = QFileDialog::getOpenFileName(this, tr("本地文件"), QString(),
                                                     tr("Binary Files (*.bin)"));
@@ -36,13 +35,13 @@ void MainWindow::oncomBoxTriggerIndexChanged(int index)
     }
     if (deviceHandle == 0)
         return;
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     acquisition::applyTriggerSource(deviceHandle, index, continuousArmed);
 }
 
 void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int dataParam, int CICParam)
 {
-    QMutexLocker lock(&dataMutex);
+    DataLock lock;
     acquisition::applySampleRateRegisters(deviceHandle, sampleRatParam, dataParam, CICParam);
     ui->labRateValue->setText(sampleRate);
     // The same reading of a rate text as the settings dialog's.

@@ -1,6 +1,8 @@
 // Paints the four overview traces into the strip above the plots.
 #include "ChartToLabelConverter.h"
 
+#include "ChannelPalette.h"
+
 #include <QColor>
 #include <QPainter>
 #include <QPen>
@@ -14,10 +16,6 @@
 using QtCharts::QXYSeries;
 
 namespace {
-
-// Channel colours, the same as the chart series.
-const std::array<QColor, 4> kTraceColours = {QColor(240, 228, 66), QColor(86, 180, 233),
-                                             QColor(237, 11, 244), QColor(0, 158, 115)};
 
 QVector<QPointF> pointsOf(const QXYSeries* series)
 {
@@ -117,7 +115,7 @@ void ChartToLabelConverter::paintEvent(QPaintEvent* event)
             if (std::isfinite(p.x()) && std::isfinite(p.y()))
                 line.append(mapPoint(p));
         }
-        painter.setPen(QPen(kTraceColours[i], 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.setPen(QPen(h452::kChannelColours[std::size_t(i)], 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
         // A one-point polyline draws nothing; the lone point still shows.
         if (line.size() == 1)
             painter.drawPoint(line.first());

@@ -4,6 +4,7 @@
 // recorder's own; the "dropped" counter must stay 0. Goal: at least 80 % of
 // the plain rate. Files go to H452_BENCH_DIR (default: the working directory,
 // which is where the program records) and are removed afterwards.
+#include "BenchSupport.h"
 #include "BlockRing.h"
 #include "Writer.h"
 
@@ -26,29 +27,17 @@ namespace {
 constexpr int kBlockBytes = 8192;
 constexpr int kBlocksPerIteration = 32768;  // 256 MiB
 
-QString benchDir()
-{
-    const char* dir = std::getenv("H452_BENCH_DIR");
-    return dir ? QString::fromLocal8Bit(dir) : QDir::currentPath();
-}
+using benchsupport::benchDir;
 
 void BM_PlainSequentialWrites(benchmark::State& state)
 {
     QTemporaryDir dir(benchDir() + QStringLiteral("/bench-XXXXXX"));
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("plain.bin")));
-    std::vector<char> block(kBlockBytes, 0x33);
     for (auto _ : state) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0) {
-            state.SkipWithError("cannot create the file");
+        if (const char* error = benchsupport::writePlainBlocks(path, kBlocksPerIteration, kBlockBytes)) {
+            state.SkipWithError(error);
             break;
         }
-        for (int i = 0; i < kBlocksPerIteration; ++i)
-            if (::write(fd, block.data(), kBlockBytes) != kBlockBytes) {
-                state.SkipWithError("write failed");
-                break;
-            }
-        ::close(fd);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * kBlocksPerIteration * kBlockBytes);
 }
@@ -86,9 +75,5 @@ BENCHMARK(BM_RecorderSustained)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runWithCoreApplication(argc, argv);
 }

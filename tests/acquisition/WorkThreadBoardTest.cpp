@@ -10,6 +10,7 @@
 #include "BlockRing.h"
 #include "BoardSettings.h"
 #include "DeviceState.h"
+#include "EmulatedBoard.h"
 #include "KelPcieApi.h"
 #include "LomPcieEmulatorControl.h"
 #include "TestSupport.h"
@@ -43,41 +44,20 @@ protected:
     void open(const char* streamRate = nullptr, const char* triggerDelay = nullptr,
               quint32 streamStartUnit = 0, bool startStream = true)
     {
-        qputenv("LOMPCIE_TRACE", QFile::encodeName(trace));
-        if (triggerDelay)
-            qputenv("LOMPCIE_TRIGGER_DELAY_MS", triggerDelay);
-        KelPcieClose();
-        qputenv("LOMPCIE_BOARDS", "1");
-        qputenv("LOMPCIE_PATTERN", "ramp");
-        if (streamRate)
-            qputenv("LOMPCIE_STREAM_RATE", streamRate);
-        LomPcieResetEmulator();
-        SlomPXIDevInfo records[KELPCIE_MAX_DEVICES];
-        uint32_t count = 0;
-        ASSERT_EQ(KelPcieFindDevs(records, &count), 0);
-        ASSERT_EQ(count, 1u);
-        int32_t connection = 0;
-        ASSERT_EQ(KelPcieInit(records[0].resource, 0, 0, &connection), 0);
-        deviceHandle = quint32(connection);
-        ASSERT_NE(deviceHandle, 0u);
+        EmulatedBoardSetup setup;
+        setup.trace = trace;
+        setup.pattern = "ramp";
+        setup.streamRate = streamRate;
+        setup.triggerDelayMs = triggerDelay;
+        EmulatedBoard::configure(setup);
+        ASSERT_TRUE(EmulatedBoard::openFirst());
         if (!startStream)
             return;
         KelPcieWriteData(deviceHandle, 880, 1);  // continuous capture on
         KelPcieWriteData(deviceHandle, 788, streamStartUnit);
         KelPcieWriteData(deviceHandle, 768, 1);  // start
     }
-    void TearDown() override
-    {
-        KelPcieClose();
-        deviceHandle = 0;
-        qunsetenv("LOMPCIE_BOARDS");
-        qunsetenv("LOMPCIE_PATTERN");
-        qunsetenv("LOMPCIE_STREAM_RATE");
-        qunsetenv("LOMPCIE_TRIGGER_DELAY_MS");
-        qunsetenv("LOMPCIE_TRACE");
-        qunsetenv("KELPCIE_POLL_SLEEP_US");
-        LomPcieResetEmulator();
-    }
+    void TearDown() override { EmulatedBoard::reset(); }
     void run(WorkThread& thread, BlockRing& ring, int mode = acquisition::kModeContinuous)
     {
         thread.setBlockRing(&ring);
@@ -85,27 +65,8 @@ protected:
         thread.allocateChannelBuffers();
         thread.start();
     }
-    // Whether the driver trace has a line starting with prefix.
-    bool traced(const QByteArray& prefix) const
-    {
-        QFile f(trace);
-        if (!f.open(QIODevice::ReadOnly))
-            return false;
-        for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith(prefix))
-                return true;
-        return false;
-    }
-    QList<QByteArray> traceLines() const
-    {
-        QFile f(trace);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = f.readAll().split('\n');
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        return lines;
-    }
+    bool traced(const QByteArray& prefix) const { return EmulatedBoard::traced(trace, prefix); }
+    QList<QByteArray> traceLines() const { return EmulatedBoard::traceLines(trace); }
     QTemporaryDir dir;
     QString trace = dir.filePath(QStringLiteral("trace.txt"));
 };

@@ -1,5 +1,6 @@
 // Acquisition parameters read from the control texts, and the single
 // acquisition's simulated record.
+#include "RecordSource.h"
 #include "RunControl.h"
 
 #include <QRandomGenerator>
@@ -9,6 +10,7 @@
 #include <cmath>
 
 using namespace h452;
+using acquisition::fillSingleShotSimulation;
 
 TEST(RunParameters, AddressIsHexAndInvalidTextsGiveZero)
 {

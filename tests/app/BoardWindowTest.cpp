@@ -5,6 +5,8 @@
 // stream to disk sample-exact, replayed by "本地文件读取". Every wait is on a
 // condition with a time-out.
 #include "mainwindow.h"
+#include "EmulatedBoard.h"
+#include "WindowDriver.h"
 
 #include "DeviceState.h"
 #include "InteractiveChartView.h"
@@ -44,19 +46,12 @@ using QtCharts::QXYSeries;
 
 namespace {
 
-constexpr int kWaitMs = 20000;  // generous: sanitizer builds on a shared 2-core machine
-
-const char* const kPanelWidgets[6] = {"widgetTime", "widgetMeasurements", "widgetFrequency",
-                                      "widgetFrequencyRsp", "widgetConstellation", "widgetEye"};
-const char* const kShowButtons[6] = {"btnTimeShow", "btnMeasurementsShow", "btnFrequencyShow",
-                                     "btnFrequencyRspShow", "btnConstellationShow", "btnEyeShow"};
-enum { Time, Measurements, Frequency, FrequencyRsp, Constellation, Eye };
-
-using testsupport::LogCapture;
+using namespace testsupport;
+constexpr int kWaitMs = kWindowWaitMs;
 
 // A window on a fresh emulated board (one board found, trace in a temporary
 // folder that is also the working directory, where recordings land).
-class BoardWindow : public ::testing::Test {
+class BoardWindow : public ::testing::Test, protected WindowDriver {
 protected:
     void start(bool ramp)
     {
@@ -64,15 +59,11 @@ protected:
         previousDir = QDir::currentPath();
         QDir::setCurrent(dir.path());
         trace = dir.filePath(QStringLiteral("trace.txt"));
-        KelPcieClose();
-        qputenv("LOMPCIE_BOARDS", "1");
-        qputenv("LOMPCIE_TRACE", QFile::encodeName(trace));
-        if (ramp)
-            qputenv("LOMPCIE_PATTERN", "ramp");
-        LomPcieResetEmulator();
-        window = std::make_unique<MainWindow>();
-        window->resize(1600, 1000);
-        window->show();
+        EmulatedBoardSetup setup;
+        setup.trace = trace;
+        setup.pattern = ramp ? "ramp" : nullptr;
+        EmulatedBoard::configure(setup);
+        openWindow();
         ASSERT_NE(deviceHandle, 0u) << "the emulated board was not opened";
         // The default set-up starts a free-trigger acquisition from the board.
         ASSERT_TRUE(QTest::qWaitFor([this] { return series(Time, 0)->count() > 0; }, kWaitMs));
@@ -80,74 +71,13 @@ protected:
     void TearDown() override
     {
         window.reset();
-        KelPcieClose();
-        deviceHandle = 0;
-        qunsetenv("LOMPCIE_BOARDS");
-        qunsetenv("LOMPCIE_TRACE");
-        qunsetenv("LOMPCIE_PATTERN");
-        qunsetenv("LOMPCIE_TRIGGER_DELAY_MS");
-        qunsetenv("KELPCIE_POLL_SLEEP_US");
-        LomPcieResetEmulator();
+        EmulatedBoard::reset();
         if (!previousDir.isEmpty())
             QDir::setCurrent(previousDir);
     }
 
-    template <typename T>
-    T* get(const char* name)
-    {
-        T* found = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    InteractiveChartView* view(int panel)
-    {
-        return get<QWidget>(kPanelWidgets[panel])->findChild<InteractiveChartView*>();
-    }
-    QXYSeries* series(int panel, int channel)
-    {
-        return static_cast<QXYSeries*>(view(panel)->chart()->series().at(channel));
-    }
-    int pointsIn(int panel)
-    {
-        int n = 0;
-        for (auto* s : view(panel)->chart()->series())
-            n += static_cast<QXYSeries*>(s)->count();
-        return n;
-    }
-    WorkThread* thread() { return window->findChild<WorkThread*>(); }
-    bool running() { return thread()->isRunning(); }
-    void stop()
-    {
-        if (running())
-            get<QPushButton>("btnRun")->click();
-        ASSERT_FALSE(running());
-        QCoreApplication::processEvents();
-    }
-    void togglePanel(int panel) { get<QPushButton>(kShowButtons[panel])->click(); }
-    bool waitFrames(int frames)
-    {
-        QSignalSpy spy(series(Time, 0), &QXYSeries::pointsReplaced);
-        return QTest::qWaitFor([&] { return spy.count() >= frames; }, kWaitMs);
-    }
-    QList<QByteArray> traceLines()
-    {
-        QFile f(trace);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = f.readAll().split('\n');
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        return lines;
-    }
-    // Whether the trace holds `sequence` as consecutive lines.
-    bool traceHas(const QList<QByteArray>& sequence)
-    {
-        const QList<QByteArray> lines = traceLines();
-        for (int i = 0; i + sequence.size() <= lines.size(); ++i)
-            if (lines.mid(i, sequence.size()) == sequence)
-                return true;
-        return false;
-    }
+    QList<QByteArray> traceLines() { return EmulatedBoard::traceLines(trace); }
+    bool traceHas(const QList<QByteArray>& sequence) { return EmulatedBoard::traceHas(trace, sequence); }
     Settings* settingsDialog()
     {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -168,7 +98,6 @@ protected:
     QTemporaryDir dir;
     QString previousDir;
     QString trace;
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace

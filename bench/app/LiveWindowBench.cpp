@@ -36,7 +36,7 @@
 
 struct LiveWindowProbe {
     static void applyPending(MainWindow& w) { w.applyPendingFrame(); }
-    static QtCharts::QValueAxis* timeAxisX(MainWindow& w) { return w.timeAxisX; }
+    static QtCharts::QValueAxis* timeAxisX(MainWindow& w) { return w.panel(h452::Panel::Time).axisX; }
 };
 
 namespace {

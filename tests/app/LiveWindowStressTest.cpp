@@ -4,6 +4,7 @@
 // use after free by crash or sanitizer report. H452_STRESS_FACTOR scales the
 // number of toggles for long runs.
 #include "mainwindow.h"
+#include "WindowDriver.h"
 
 #include "InteractiveChartView.h"
 #include "WorkThread.h"
@@ -28,29 +29,17 @@ namespace {
 
 constexpr int kWaitMs = 30000;
 
-QXYSeries* timeSeries(MainWindow& w, int channel)
-{
-    auto* view = w.findChild<QWidget*>(QStringLiteral("widgetTime"))->findChild<InteractiveChartView*>();
-    return static_cast<QXYSeries*>(view->chart()->series().at(channel));
-}
-
-bool waitFrames(MainWindow& w, int frames)
-{
-    QSignalSpy spy(timeSeries(w, 3), &QXYSeries::pointsReplaced);
-    return QTest::qWaitFor([&] { return spy.count() >= frames; }, kWaitMs);
-}
-
 } // namespace
 
 TEST(LiveWindowStress, RunToggledWhileFramesFlowThenClosedWhileAcquiring)
 {
+    testsupport::WindowDriver driver;
     int toggles = 40;
     if (const char* f = std::getenv("H452_STRESS_FACTOR"))
         toggles *= std::max(1, std::atoi(f));
 
-    auto window = std::make_unique<MainWindow>();
-    window->resize(1600, 1000);
-    window->show();
+    driver.openWindow();
+    std::unique_ptr<MainWindow>& window = driver.window;
     auto* thread = window->findChild<WorkThread*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return thread->isRunning(); }, kWaitMs));
 
@@ -65,7 +54,7 @@ TEST(LiveWindowStress, RunToggledWhileFramesFlowThenClosedWhileAcquiring)
     for (const char* name : {"btnMeasurementsShow", "btnFrequencyShow", "btnFrequencyRspShow",
                              "btnConstellationShow", "btnEyeShow"})
         window->findChild<QPushButton*>(QString::fromLatin1(name))->click();
-    ASSERT_TRUE(waitFrames(*window, 2));
+    ASSERT_TRUE(driver.waitFrames(2, 3, kWaitMs));
 
     auto* run = window->findChild<QPushButton*>(QStringLiteral("btnRun"));
     auto* single = window->findChild<QPushButton*>(QStringLiteral("btnSingle"));
@@ -76,7 +65,7 @@ TEST(LiveWindowStress, RunToggledWhileFramesFlowThenClosedWhileAcquiring)
             single->click();
         run->click();   // start again
         ASSERT_TRUE(thread->isRunning());
-        ASSERT_TRUE(waitFrames(*window, 1)) << "no frame after restart " << i;
+        ASSERT_TRUE(driver.waitFrames(1, 3, kWaitMs)) << "no frame after restart " << i;
     }
 
     // Closing while acquiring: the destructor stops the thread and waits for

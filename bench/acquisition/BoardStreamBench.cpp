@@ -9,10 +9,12 @@
 // disk's rate the pipeline should match the board's rate with no drops; the
 // highest argument shows where the pipeline itself tops out. Files go to
 // H452_BENCH_DIR (default: the working directory) and are removed afterwards.
+#include "BenchSupport.h"
 #include "BlockRing.h"
 #include "BoardRegisters.h"
 #include "DeviceLock.h"
 #include "DeviceState.h"
+#include "EmulatedBoard.h"
 #include "KelPcieApi.h"
 #include "LomPcieEmulatorControl.h"
 #include "WorkThread.h"
@@ -38,28 +40,18 @@ namespace {
 constexpr int kBlockBytes = 8192;
 constexpr int kBlocksPerIteration = 4096;  // 32 MiB
 
-QString benchDir()
-{
-    const char* dir = std::getenv("H452_BENCH_DIR");
-    return dir ? QString::fromLocal8Bit(dir) : QDir::currentPath();
-}
+using benchsupport::benchDir;
+using testsupport::EmulatedBoard;
 
 // Opens a fresh emulated board streaming its ramp at `megabytesPerSecond`.
 bool openStreamingBoard(double megabytesPerSecond)
 {
-    KelPcieClose();
-    qputenv("LOMPCIE_BOARDS", "1");
-    qputenv("LOMPCIE_PATTERN", "ramp");
-    qputenv("LOMPCIE_STREAM_RATE", QByteArray::number(megabytesPerSecond * 1e6 / 64, 'f', 0));
-    qunsetenv("LOMPCIE_TRACE");
-    LomPcieResetEmulator();
-    SlomPXIDevInfo records[KELPCIE_MAX_DEVICES];
-    uint32_t count = 0;
-    int32_t connection = 0;
-    if (KelPcieFindDevs(records, &count) != 0 || count == 0
-        || KelPcieInit(records[0].resource, 0, 0, &connection) != 0)
+    testsupport::EmulatedBoardSetup setup;
+    setup.pattern = "ramp";
+    setup.streamRate = QByteArray::number(megabytesPerSecond * 1e6 / 64, 'f', 0);
+    EmulatedBoard::configure(setup);
+    if (!EmulatedBoard::openFirst())
         return false;
-    deviceHandle = quint32(connection);
     std::lock_guard<std::mutex> lock(acquisition::deviceMutex());
     KelPcieWriteData(deviceHandle, boardreg::CaptureStart, 0);
     KelPcieWriteData(deviceHandle, boardreg::StreamEnable, 1);
@@ -114,21 +106,13 @@ void BM_PlainSequentialWrites(benchmark::State& state)
 {
     QTemporaryDir dir(benchDir() + QStringLiteral("/bench-XXXXXX"));
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("plain.bin")));
-    std::vector<char> block(kBlockBytes, 0x33);
     double seconds = 0;
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0) {
-            state.SkipWithError("cannot create the file");
+        if (const char* error = benchsupport::writePlainBlocks(path, kBlocksPerIteration, kBlockBytes)) {
+            state.SkipWithError(error);
             break;
         }
-        for (int i = 0; i < kBlocksPerIteration; ++i)
-            if (::write(fd, block.data(), kBlockBytes) != kBlockBytes) {
-                state.SkipWithError("write failed");
-                break;
-            }
-        ::close(fd);
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - begin).count());
         seconds += std::chrono::duration<double>(end - begin).count();
@@ -142,10 +126,7 @@ BENCHMARK(BM_PlainSequentialWrites)->Unit(benchmark::kMillisecond)->UseManualTim
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = benchsupport::runWithCoreApplication(argc, argv);
     KelPcieClose();
-    return 0;
+    return status;
 }

@@ -3,6 +3,7 @@
 // channel switches, record length, time span and zoom, panel layout and tick
 // counts. Every wait is on a condition with a time-out.
 #include "mainwindow.h"
+#include "WindowDriver.h"
 
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
@@ -46,85 +47,20 @@ struct LiveWindowProbe {
 
 namespace {
 
-constexpr int kWaitMs = 20000;   // generous: sanitizer builds on a shared 2-core machine
+using namespace testsupport;
+constexpr int kWaitMs = kWindowWaitMs;
 
-const char* const kPanelWidgets[6] = {"widgetTime", "widgetMeasurements", "widgetFrequency",
-                                      "widgetFrequencyRsp", "widgetConstellation", "widgetEye"};
-const char* const kShowButtons[6] = {"btnTimeShow", "btnMeasurementsShow", "btnFrequencyShow",
-                                     "btnFrequencyRspShow", "btnConstellationShow", "btnEyeShow"};
-enum { Time, Measurements, Frequency, FrequencyRsp, Constellation, Eye };
-
-class LiveWindow : public ::testing::Test {
+class LiveWindow : public ::testing::Test, protected WindowDriver {
 protected:
     void SetUp() override
     {
-        window = std::make_unique<MainWindow>();
-        window->resize(1600, 1000);
-        window->show();
+        openWindow();
         // The default set-up runs at the first event-loop pass and starts
         // acquisition; the first frame then reaches the time series.
         ASSERT_TRUE(QTest::qWaitFor([this] { return series(Time, 0)->count() > 0; }, kWaitMs));
     }
 
     void TearDown() override { window.reset(); }
-
-    template <typename T>
-    T* get(const char* name)
-    {
-        T* found = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    InteractiveChartView* view(int panel)
-    {
-        return get<QWidget>(kPanelWidgets[panel])->findChild<InteractiveChartView*>();
-    }
-
-    QXYSeries* series(int panel, int channel)
-    {
-        return static_cast<QXYSeries*>(view(panel)->chart()->series().at(channel));
-    }
-
-    QXYSeries* overview(int channel)
-    {
-        auto* strip = get<ChartToLabelConverter>("labTimePlot");
-        QXYSeries* const all[4] = {strip->series0, strip->series1, strip->series2, strip->series3};
-        return all[channel];
-    }
-
-    QValueAxis* axis(int panel, Qt::Orientation o)
-    {
-        return static_cast<QValueAxis*>(view(panel)->chart()->axes(o).first());
-    }
-
-    WorkThread* thread() { return window->findChild<WorkThread*>(); }
-
-    bool isRunningLook()
-    {
-        return get<QLabel>("labWorkState")->text() == QStringLiteral("触发 ┙﹉┕");
-    }
-
-    // Stops acquisition with the Run button and lets a frame that was still
-    // on its way be applied, so that nothing changes the charts afterwards.
-    void stop()
-    {
-        if (isRunningLook())
-            get<QPushButton>("btnRun")->click();
-        ASSERT_FALSE(thread()->isRunning());
-        QCoreApplication::processEvents();
-    }
-
-    void togglePanel(int panel) { get<QPushButton>(kShowButtons[panel])->click(); }
-
-    // Waits until `frames` more frames have replaced channel 0's time trace.
-    bool waitFrames(int frames)
-    {
-        QSignalSpy spy(series(Time, 0), &QXYSeries::pointsReplaced);
-        return QTest::qWaitFor([&] { return spy.count() >= frames; }, kWaitMs);
-    }
-
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 // the board text), the acquisition that starts on its own, and a close
 // during a recording that stops both threads and leaves a complete file.
 #include "DeviceState.h"
+#include "EmulatedBoard.h"
 #include "KelPcieApi.h"
 #include "LomPcieEmulatorControl.h"
 #include "WorkThread.h"
@@ -30,6 +31,8 @@ namespace {
 
 const QString kFormTitle = QStringLiteral("示波器控制台");
 
+using testsupport::EmulatedBoard;
+using testsupport::EmulatedBoardSetup;
 using testsupport::LogCapture;
 
 // Each test starts from a fresh emulator with the given boards and no open
@@ -38,27 +41,13 @@ class Lifecycle : public ::testing::Test {
 protected:
     void configure(int boards, const QString& trace = QString())
     {
-        KelPcieClose();
-        if (boards > 0)
-            qputenv("LOMPCIE_BOARDS", QByteArray::number(boards));
-        else
-            qunsetenv("LOMPCIE_BOARDS");
-        if (trace.isEmpty())
-            qunsetenv("LOMPCIE_TRACE");
-        else
-            qputenv("LOMPCIE_TRACE", QFile::encodeName(trace));
-        LomPcieResetEmulator();
-        deviceHandle = 0;
+        EmulatedBoardSetup setup;
+        setup.boards = boards;
+        setup.trace = trace;
+        EmulatedBoard::configure(setup);
         QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     }
-    void TearDown() override
-    {
-        KelPcieClose();
-        qunsetenv("LOMPCIE_BOARDS");
-        qunsetenv("LOMPCIE_TRACE");
-        LomPcieResetEmulator();
-        deviceHandle = 0;
-    }
+    void TearDown() override { EmulatedBoard::reset(); }
     static WorkThread* acquisitionThread(MainWindow& w) { return w.findChild<WorkThread*>(); }
     static QComboBox* combo(MainWindow& w, const char* name) { return w.findChild<QComboBox*>(name); }
     static QLabel* label(MainWindow& w, const char* name) { return w.findChild<QLabel*>(name); }
@@ -66,11 +55,8 @@ protected:
 
 QStringList traceLines(const QString& path, const QString& prefix)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
     QStringList out;
-    for (const QByteArray& line : f.readAll().split('\n'))
+    for (const QByteArray& line : EmulatedBoard::traceLines(path))
         if (line.startsWith(prefix.toLatin1()))
             out << QString::fromLatin1(line);
     return out;

@@ -1,0 +1,151 @@
+// Continuous transfer (see BlockStream.h).
+#include "BlockStream.h"
+
+#include "BlockRing.h"
+#include "BoardRegisters.h"
+#include "DeviceLock.h"
+#include "DeviceState.h"
+#include "KelPcieApi.h"
+
+#include <QDebug>
+#include <QThread>
+#include <QtEndian>
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr quint32 kUnitBytes = 64;
+
+constexpr unsigned long kRampPauseMs = 1;
+
+} // namespace
+
+namespace acquisition {
+
+void fillRampBlock(unsigned char* block8192)
+{
+    for (int i = 0; i < 4096; ++i)
+        qToLittleEndian<qint16>(qint16(i), block8192 + 2 * i);
+}
+
+void BlockStream::restart()
+{
+    readUnit_ = startUnit_ > ddrLastUnit_ ? 0 : startUnit_;
+    failedBlocks_ = 0;
+    std::fill(blockBuffer_.begin(), blockBuffer_.end(), 0u);
+}
+
+void BlockStream::run(const std::atomic<bool>& stop, BlockRing* ring)
+{
+    const bool board = deviceHandle != 0;
+    if (!board)
+        fillRampBlock(reinterpret_cast<unsigned char*>(blockBuffer_.data()));
+    while (!stop.load()) {
+        if (board) {
+            streamBoardBlock(stop, ring);
+        } else {
+            if (ring)
+                ring->push(blockBuffer_.data());
+            QThread::msleep(kRampPauseMs);
+        }
+    }
+}
+
+bool BlockStream::blockWritten(quint32 writeUnit, quint32 lastUnit, bool wrapped) const
+{
+    const quint32 halfRing = ddrLastUnit_ / 2;
+    if (!wrapped) {
+        // Still waiting while the pointer is at or before the last unit and
+        // less than half a ring behind it; more than half a ring "behind"
+        // means it has wrapped past it.
+        return !(writeUnit <= lastUnit && lastUnit - writeUnit <= halfRing);
+    }
+    // The block ends in the ring's first units while the pointer may still be
+    // near the ring's end: measure how far it lies behind the last unit
+    // around the ring, so a pointer that has not yet wrapped is not taken for
+    // one that has passed the block.
+    const quint64 ringUnits = quint64(ddrLastUnit_) + 1;
+    const quint64 behind = (quint64(lastUnit) + ringUnits - writeUnit) % ringUnits;
+    return behind > halfRing;
+}
+
+void BlockStream::streamBoardBlock(const std::atomic<bool>& stop, BlockRing* ring)
+{
+    const quint32 start = readUnit_;
+    quint32 last = start + blockUnits_ - 1;
+    bool wrapped = false;
+    quint32 tail = 0;
+    if (last > ddrLastUnit_) {
+        // The block's last `tail` units are the ring's first ones (units
+        // 0 .. tail - 1), so `last` after the wrap equals the tail count.
+        wrapped = true;
+        last = last - ddrLastUnit_;
+        tail = last;
+    }
+    // The block's own last unit: `last` itself, or after a wrap the unit
+    // before `last` (the first one the block leaves unread).
+    const quint32 lastRead = wrapped ? last - 1 : last;
+
+    // Wait until the board's write pointer has passed the block. The device
+    // lock is taken per read and kept only once the block is complete, so the
+    // transfer follows that read as one sequence, while a stalled board never
+    // keeps the GUI's register writes waiting. A stop request ends the wait.
+    std::unique_lock<std::mutex> device(acquisition::deviceMutex(), std::defer_lock);
+    quint32 previous = 0;
+    for (bool first = true;; first = false) {
+        if (stop.load())
+            return;
+        quint32 status = 0;
+        device.lock();
+        KelPcieReadData(deviceHandle, boardreg::WritePointer, &status);
+        if (blockWritten(status, lastRead, wrapped))
+            break;
+        device.unlock();
+        // A pointer that did not move: give the other threads the core
+        // rather than spin on it.
+        if (!first && status == previous)
+            std::this_thread::yield();
+        previous = status;
+    }
+
+    // The next block starts at the first unit this one leaves unread: right
+    // after its last unit, or at unit 0 when it ends on the ring's last unit.
+    readUnit_ = wrapped ? last : (last == ddrLastUnit_ ? 0 : last + 1);
+    KelPcieWriteData(deviceHandle, boardreg::TransferStart, start);
+    int dmaStatus = 0;
+    if (!wrapped) {
+        KelPcieWriteData(deviceHandle, boardreg::TransferUnits, blockUnits_);
+        KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
+        dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer_.data(), quint64(blockGroups_) * 32);
+    } else {
+        // The block runs past the ring's last unit: its head comes from the end
+        // of the ring, its tail from unit 0, both landing contiguously.
+        const quint32 headUnits = blockUnits_ - tail;
+        KelPcieWriteData(deviceHandle, boardreg::TransferUnits, headUnits);
+        KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
+        KelPcieReadDMA(deviceHandle, 0, blockBuffer_.data(), quint64(headUnits) * kUnitBytes);
+        KelPcieWriteData(deviceHandle, boardreg::TransferStart, 0);
+        KelPcieWriteData(deviceHandle, boardreg::TransferUnits, tail);
+        KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
+        dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer_.data() + std::size_t(headUnits) * kUnitBytes / 4,
+                                   quint64(tail) * kUnitBytes);
+    }
+    device.unlock();
+    if (dmaStatus != 0) {
+        // Nothing is pushed for a failed transfer; say so rather than leave a
+        // silent gap in the recording.
+        ++failedBlocks_;
+        if (failedBlocks_ == 1 || failedBlocks_ % 1000 == 0)
+            qDebug() << "continuous transfer: block at unit" << start << "failed, status" << dmaStatus
+                     << KelPcieStatusName(dmaStatus)
+                     << "(" << failedBlocks_ << "so far)";
+        return;
+    }
+    if (ring)
+        ring->push(blockBuffer_.data());
+}
+
+} // namespace acquisition
