@@ -30,48 +30,48 @@ public:
     explicit BlockRing(std::size_t slotCount = kDefaultSlotCount,
                        std::size_t slotBytes = kDefaultSlotBytes)
         : slotCount_(roundUpToPowerOfTwo(slotCount)),
-          mask(std::int64_t(slotCount_) - 1),
-          slotBytes(std::int64_t(slotBytes)),
-          storage(new unsigned char[slotCount_ * slotBytes]())
+          mask_(std::int64_t(slotCount_) - 1),
+          slotBytes_(std::int64_t(slotBytes)),
+          storage_(new unsigned char[slotCount_ * slotBytes]())
     {
     }
 
     BlockRing(const BlockRing&) = delete;
     BlockRing& operator=(const BlockRing&) = delete;
 
-    // Producer side. Copies slotBytes bytes from block into the ring; returns
+    // Producer side. Copies blockBytes() bytes from block into the ring; returns
     // false (and counts a drop) when the ring is full.
     bool push(const void* block)
     {
-        const std::int64_t h = head.load(std::memory_order_relaxed);  // own index
-        const std::int64_t next = (h + 1) & mask;
+        const std::int64_t h = head_.load(std::memory_order_relaxed);  // own index
+        const std::int64_t next = (h + 1) & mask_;
         // Look at the consumer's index only when the cached copy says full,
         // so the two cores do not trade the index's cache line every block.
-        if (next == tailCache)
-            tailCache = tail.load(std::memory_order_acquire);  // consumer's index
-        if (next == tailCache) {
+        if (next == tailCache_)
+            tailCache_ = tail_.load(std::memory_order_acquire);  // consumer's index
+        if (next == tailCache_) {
             // Only the producer writes the counter; relaxed is enough for a
             // statistic read by others.
-            dropped.store(dropped.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+            dropped_.store(dropped_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
             return false;
         }
-        std::memcpy(slot(h), block, std::size_t(slotBytes));
-        head.store(next, std::memory_order_release);  // hand the filled slot over
+        std::memcpy(slot(h), block, std::size_t(slotBytes_));
+        head_.store(next, std::memory_order_release);  // hand the filled slot over
         return true;
     }
 
-    // Consumer side. Copies the oldest block into block (slotBytes bytes);
+    // Consumer side. Copies the oldest block into block (blockBytes() bytes);
     // returns false when the ring is empty.
     bool pop(void* block)
     {
-        const std::int64_t t = tail.load(std::memory_order_relaxed);  // own index
-        if (t == headCache) {
-            headCache = head.load(std::memory_order_acquire);  // producer's index
-            if (t == headCache)
+        const std::int64_t t = tail_.load(std::memory_order_relaxed);  // own index
+        if (t == headCache_) {
+            headCache_ = head_.load(std::memory_order_acquire);  // producer's index
+            if (t == headCache_)
                 return false;
         }
-        std::memcpy(block, slot(t), std::size_t(slotBytes));
-        tail.store((t + 1) & mask, std::memory_order_release);  // give the slot back
+        std::memcpy(block, slot(t), std::size_t(slotBytes_));
+        tail_.store((t + 1) & mask_, std::memory_order_release);  // give the slot back
         return true;
     }
 
@@ -79,18 +79,18 @@ public:
     // idle, a snapshot otherwise.
     std::size_t size() const
     {
-        const std::int64_t h = head.load(std::memory_order_acquire);
-        const std::int64_t t = tail.load(std::memory_order_acquire);
-        return std::size_t((h - t) & mask);
+        const std::int64_t h = head_.load(std::memory_order_acquire);
+        const std::int64_t t = tail_.load(std::memory_order_acquire);
+        return std::size_t((h - t) & mask_);
     }
     bool empty() const { return size() == 0; }
 
     // Blocks dropped because the ring was full, since construction.
-    std::uint64_t droppedBlocks() const { return dropped.load(std::memory_order_relaxed); }
+    std::uint64_t droppedBlocks() const { return dropped_.load(std::memory_order_relaxed); }
 
     std::size_t slotCount() const { return slotCount_; }
     std::size_t capacity() const { return slotCount_ - 1; }
-    std::size_t blockBytes() const { return std::size_t(slotBytes); }
+    std::size_t blockBytes() const { return std::size_t(slotBytes_); }
 
 private:
     static std::size_t roundUpToPowerOfTwo(std::size_t n)
@@ -102,21 +102,21 @@ private:
     }
     unsigned char* slot(std::int64_t index) const
     {
-        return storage.get() + std::size_t(index) * std::size_t(slotBytes);
+        return storage_.get() + std::size_t(index) * std::size_t(slotBytes_);
     }
 
     const std::size_t slotCount_;
-    const std::int64_t mask;
-    const std::int64_t slotBytes;
-    std::unique_ptr<unsigned char[]> storage;
+    const std::int64_t mask_;
+    const std::int64_t slotBytes_;
+    std::unique_ptr<unsigned char[]> storage_;
 
     // Each index on a cache line of its own so that the two threads do not
     // invalidate each other's line on every block.
     // The cached copies are plain: each is touched by its own side only.
-    alignas(64) std::atomic<std::int64_t> head{0};     // next slot to fill; producer writes
-    std::int64_t tailCache = 0;                        // producer's last view of tail
-    std::atomic<std::uint64_t> dropped{0};             // producer writes
-    alignas(64) std::atomic<std::int64_t> tail{0};     // next slot to drain; consumer writes
-    std::int64_t headCache = 0;                        // consumer's last view of head
-    alignas(64) char padding[64 - sizeof(std::int64_t)] = {};
+    alignas(64) std::atomic<std::int64_t> head_{0};  // next slot to fill; producer writes
+    std::int64_t tailCache_ = 0;                     // producer's last view of tail_
+    std::atomic<std::uint64_t> dropped_{0};          // producer writes
+    alignas(64) std::atomic<std::int64_t> tail_{0};  // next slot to drain; consumer writes
+    std::int64_t headCache_ = 0;                     // consumer's last view of head_
+    alignas(64) char padding_[64 - sizeof(std::int64_t)] = {};
 };

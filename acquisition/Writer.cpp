@@ -11,16 +11,16 @@
 
 Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QObject* parent)
     : QThread(parent),
-      blockRing(ring),
-      baseFileName(baseFileName),
-      blockBytes(blockBytes),
+      blockRing_(ring),
+      baseFileName_(baseFileName),
+      blockBytes_(blockBytes),
       // Room for the largest block the ring can hand over, at least the
       // customary 64 KiB, so a pop can never run past the buffer.
-      writeBuffer(new unsigned char[std::size_t(
+      writeBuffer_(new unsigned char[std::size_t(
           std::max<std::size_t>(kWriteBufferBytes, ring ? ring->blockBytes() : 0))]())
 {
     if (ring)
-        this->blockBytes = std::clamp(blockBytes, 0, int(ring->blockBytes()));
+        blockBytes_ = std::clamp(blockBytes, 0, int(ring->blockBytes()));
 }
 
 Writer::~Writer()
@@ -32,7 +32,7 @@ Writer::~Writer()
     // run() takes this lock last; taking it here orders everything it did
     // before the members go, in a way ThreadSanitizer can see (it cannot see
     // QThread::wait).
-    std::lock_guard<std::mutex> lock(summaryMutex);
+    std::lock_guard<std::mutex> lock(summaryMutex_);
 }
 
 void Writer::startRecording(QThread::Priority priority)
@@ -42,8 +42,8 @@ void Writer::startRecording(QThread::Priority priority)
     {
         // Acquires the previous run's closing hand-off (see run()), so that
         // run and the next one are ordered for ThreadSanitizer, too.
-        std::lock_guard<std::mutex> lock(summaryMutex);
-        writing.store(true);
+        std::lock_guard<std::mutex> lock(summaryMutex_);
+        writing_.store(true);
     }
     start(priority);
 }
@@ -53,13 +53,13 @@ void Writer::requestStop()
     // A request while idle would otherwise end the next recording at once.
     if (!isRunning())
         return;
-    writing.exchange(false);
+    writing_.exchange(false);
 }
 
 Writer::Summary Writer::lastSummary() const
 {
-    std::lock_guard<std::mutex> lock(summaryMutex);
-    return summary;
+    std::lock_guard<std::mutex> lock(summaryMutex_);
+    return summary_;
 }
 
 QString Writer::timestampedName(const QString& base, const QDateTime& when)
@@ -71,19 +71,19 @@ QString Writer::timestampedName(const QString& base, const QDateTime& when)
 
 void Writer::setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks)
 {
-    rotationBytes = thresholdBytes;
-    rotationCheckBlocks = std::max<qint64>(1, checkEveryBlocks);
+    rotationBytes_ = thresholdBytes;
+    rotationCheckBlocks_ = std::max<qint64>(1, checkEveryBlocks);
 }
 
 QString Writer::nextFileName() const
 {
-    if (fileNamer)
-        return fileNamer();
+    if (fileNamer_)
+        return fileNamer_();
     QDateTime when = QDateTime::currentDateTime();
-    QString name = timestampedName(baseFileName, when);
+    QString name = timestampedName(baseFileName_, when);
     while (QFile::exists(name)) {
         when = when.addMSecs(1);
-        name = timestampedName(baseFileName, when);
+        name = timestampedName(baseFileName_, when);
     }
     return name;
 }
@@ -94,33 +94,33 @@ void Writer::run()
     record(current);
     // The closing hand-off, the last thing this thread does with the
     // recorder: the summary and the re-armed flag are published under
-    // summaryMutex, which lastSummary(), startRecording() and the destructor
+    // summaryMutex_, which lastSummary(), startRecording() and the destructor
     // take, so everything the run did happens before them in a way
     // ThreadSanitizer can see (it cannot see QThread::wait).
-    std::lock_guard<std::mutex> lock(summaryMutex);
-    summary = std::move(current);
+    std::lock_guard<std::mutex> lock(summaryMutex_);
+    summary_ = std::move(current);
     // Re-arm for the next start (see requestStop).
-    writing.store(true);
+    writing_.store(true);
 }
 
 void Writer::record(Summary& current)
 {
-    const std::uint64_t droppedAtStart = blockRing ? blockRing->droppedBlocks() : 0;
+    const std::uint64_t droppedAtStart = blockRing_ ? blockRing_->droppedBlocks() : 0;
     auto finish = [&]() {
-        current.blocksDropped = blockRing ? blockRing->droppedBlocks() - droppedAtStart : 0;
+        current.blocksDropped = blockRing_ ? blockRing_->droppedBlocks() - droppedAtStart : 0;
         qDebug().noquote() << "recording ended:" << current.files.join(QStringLiteral(", "))
                            << "blocks written" << current.blocksWritten << "blocks dropped"
                            << current.blocksDropped << (current.failed ? "(failed)" : "");
     };
 
-    if (!blockRing) {
+    if (!blockRing_) {
         current.failed = true;
         finish();
         return;
     }
 
     QString name = nextFileName();
-    // Unbuffered: every block is one write() from writeBuffer, and a full
+    // Unbuffered: every block is one write() from writeBuffer_, and a full
     // disk is reported by the write of the block that did not fit.
     auto file = std::make_unique<QFile>(name);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
@@ -138,7 +138,7 @@ void Writer::record(Summary& current)
     };
 
     while (true) {
-        if (!writing.load()) {
+        if (!writing_.load()) {
             if (!file->flush()) {
                 fail("flush failed");
                 break;
@@ -146,15 +146,15 @@ void Writer::record(Summary& current)
             file->close();
             break;
         }
-        if (blockRing->pop(writeBuffer.get())) {
-            const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer.get()), blockBytes);
-            if (written != blockBytes) {
+        if (blockRing_->pop(writeBuffer_.get())) {
+            const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer_.get()), blockBytes_);
+            if (written != blockBytes_) {
                 fail("write failed");
                 break;
             }
             ++current.blocksWritten;
             const qint64 total = blocksWritten_.fetch_add(1) + 1;
-            if (total % rotationCheckBlocks == 0 && file->size() > rotationBytes) {
+            if (total % rotationCheckBlocks_ == 0 && file->size() > rotationBytes_) {
                 if (!file->flush()) {
                     fail("flush failed");
                     break;

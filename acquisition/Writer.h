@@ -18,7 +18,7 @@
 // the full ring dropped meanwhile.
 //
 // Start and stop: startRecording() (or QThread::start) runs a recording;
-// requestStop() clears `writing`, and the caller then wait()s. `writing` is
+// requestStop() clears `writing_`, and the caller then wait()s. `writing_` is
 // raised at construction and again when a recording ends, not when run()
 // begins, so a stop that comes before the thread got going is never
 // overwritten and wait() cannot hang on it. A stop while idle is ignored.
@@ -77,7 +77,7 @@ public:
     // time-stamped names (for example to point a recording at a full device).
     // Set while not running.
     void setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks);
-    void setFileNamer(std::function<QString()> namer) { fileNamer = std::move(namer); }
+    void setFileNamer(std::function<QString()> namer) { fileNamer_ = std::move(namer); }
 
 protected:
     void run() override;
@@ -88,15 +88,15 @@ private:
     // publishes current.
     void record(Summary& current);
 
-    BlockRing* blockRing;
-    QString baseFileName;
+    BlockRing* blockRing_;
+    QString baseFileName_;
     std::atomic<qint64> blocksWritten_{0};
-    std::atomic<bool> writing{true};
-    int blockBytes;
-    std::unique_ptr<unsigned char[]> writeBuffer;
-    qint64 rotationBytes = kDefaultRotationBytes;
-    qint64 rotationCheckBlocks = kDefaultRotationCheckBlocks;
-    std::function<QString()> fileNamer;
-    mutable std::mutex summaryMutex;
-    Summary summary;
+    std::atomic<bool> writing_{true};
+    int blockBytes_;
+    std::unique_ptr<unsigned char[]> writeBuffer_;
+    qint64 rotationBytes_ = kDefaultRotationBytes;
+    qint64 rotationCheckBlocks_ = kDefaultRotationCheckBlocks;
+    std::function<QString()> fileNamer_;
+    mutable std::mutex summaryMutex_;
+    Summary summary_;
 };

@@ -1,10 +1,11 @@
-// Entry of the H452 console: the application object, the optional English
-// translation from the working directory, the one main window and the event
-// loop. The window is destroyed before the translator and the application.
+// Entry of the H452 console: the application object, the interface language
+// (the optional English translation from the working directory, or the one
+// --lang names), the one main window and the event loop. The window is
+// destroyed before the translator and the application.
+#include "InterfaceLanguage.h"
 #include "mainwindow.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFont>
 #include <QTimer>
 #include <QTranslator>
@@ -52,10 +53,22 @@ bool parseScreenshotRequest(const QStringList& args, ScreenshotRequest* request)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // Our options are read before the application object exists, so that a
+    // malformed one gets its own message and exit code even where no display
+    // can be opened.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     ScreenshotRequest screenshot;
-    if (!parseScreenshotRequest(QCoreApplication::arguments(), &screenshot))
+    if (!parseScreenshotRequest(args, &screenshot))
         return 2;
+    InterfaceLanguage language = InterfaceLanguage::FromWorkingDirectory;
+    QString languageError;
+    if (!parseInterfaceLanguage(args, &language, &languageError)) {
+        std::fprintf(stderr, "%s\n", qPrintable(languageError));
+        return 2;
+    }
+    QApplication app(argc, argv);
     // The version shown in the window title ("示波器控制台 v1.0.0.0").
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     // The form asks for fonts that Linux does not have; map them to real CJK
@@ -66,12 +79,7 @@ int main(int argc, char** argv)
     QFont::insertSubstitutions(QStringLiteral("华文细黑"), cjk);
 
     QTranslator translator;
-    const QString translationFile = QStringLiteral("Translation_en.qm");
-    if (QFile::exists(translationFile)) {
-        // A file that fails to load leaves the built-in Chinese texts.
-        translator.load(translationFile);
-        app.installTranslator(&translator);
-    }
+    installInterfaceLanguage(app, translator, language);
 
     MainWindow window;
     window.show();

@@ -169,8 +169,9 @@ TEST(FrameProcessor, EyePersistenceSurvivesMergedHandOffs)
     for (int i = 0; i < series.size(); ++i) {
         const bool nanModel = std::isnan(model.x[std::size_t(i)]);
         ASSERT_EQ(std::isnan(series[i].x()), nanModel) << i;
-        if (!nanModel)
+        if (!nanModel) {
             ASSERT_EQ(series[i].y(), model.y[std::size_t(i)]) << i;
+        }
     }
 }
 
