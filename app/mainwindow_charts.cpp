@@ -10,6 +10,7 @@
 
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
+#include "mainwindow_measurements.h"
 #include "Settings.h"
 
 #include <QAbstractItemView>
@@ -355,6 +356,7 @@ void MainWindow::setupStatTable()
     }
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    standardMeasurements = new StandardMeasurementsView(ui->widgetMeasurementsTitle, table, this);
 }
 
 std::array<QXYSeries*, 6> MainWindow::channelSeries(int channel) const
