@@ -44,46 +44,70 @@ double sampleAt(const double* samples, int i)
     return std::isfinite(samples[i]) ? samples[i] : 0.0;
 }
 
+// cos(w t) and sin(w t) for t = i - centre, i = 0, 1, ...: one rotation per
+// sample instead of two library calls, recomputed exactly every kResync
+// samples so that rounding cannot build up (a million-sample record would
+// otherwise spend most of the fit in cos and sin).
+class Oscillator {
+public:
+    Oscillator(double w, double centre) : w_(w), centre_(centre), stepCos_(std::cos(w)), stepSin_(std::sin(w)) {}
+    void at(int i, double& cs, double& sn)
+    {
+        if (i % kResync == 0) {
+            const double t = i - centre_;
+            cs_ = std::cos(w_ * t);
+            sn_ = std::sin(w_ * t);
+        } else {
+            const double c = cs_ * stepCos_ - sn_ * stepSin_;
+            sn_ = sn_ * stepCos_ + cs_ * stepSin_;
+            cs_ = c;
+        }
+        cs = cs_;
+        sn = sn_;
+    }
+
+private:
+    static constexpr int kResync = 1024;
+    double w_, centre_, stepCos_, stepSin_;
+    double cs_ = 1.0, sn_ = 0.0;
+};
+
 // One least-squares step at frequency w: three columns (cos, sin, 1) or
 // four (with the w derivative at the current a, b). Writes the solution to
-// x (a, b, c and, for four, the change of w).
-bool step(const double* samples, int count, double w, double a, double b, int columns, double x[4])
+// x (a, b, c and, for four, the change of w) and the residual rms of the
+// current (a, b, c, w) to *rms.
+bool step(const double* samples, int count, double w, double a, double b, double c0, int columns, double x[4],
+          double* rms)
 {
     double m[4][4] = {};
     double v[4] = {};
+    double sum = 0.0;
     const double centre = (count - 1) / 2.0;
+    Oscillator osc(w, centre);
     for (int i = 0; i < count; ++i) {
         const double t = i - centre;
-        const double cs = std::cos(w * t);
-        const double sn = std::sin(w * t);
+        double cs = 0.0;
+        double sn = 0.0;
+        osc.at(i, cs, sn);
         const double col[4] = {cs, sn, 1.0, t * (-a * sn + b * cs)};
         const double y = sampleAt(samples, i);
-        for (int r = 0; r < columns; ++r) {
-            v[r] += col[r] * y;
-            for (int c = r; c < columns; ++c)
-                m[r][c] += col[r] * col[c];
+        const double r = y - (a * cs + b * sn + c0);
+        sum += r * r;
+        for (int row = 0; row < columns; ++row) {
+            v[row] += col[row] * y;
+            for (int c = row; c < columns; ++c)
+                m[row][c] += col[row] * col[c];
         }
     }
-    for (int r = 0; r < columns; ++r)
-        for (int c = 0; c < r; ++c)
-            m[r][c] = m[c][r];
+    *rms = std::sqrt(sum / count);
+    for (int row = 0; row < columns; ++row)
+        for (int c = 0; c < row; ++c)
+            m[row][c] = m[c][row];
     if (!solve(m, v, columns))
         return false;
-    for (int r = 0; r < columns; ++r)
-        x[r] = v[r];
+    for (int row = 0; row < columns; ++row)
+        x[row] = v[row];
     return true;
-}
-
-double residualRms(const double* samples, int count, double w, double a, double b, double c)
-{
-    const double centre = (count - 1) / 2.0;
-    double sum = 0.0;
-    for (int i = 0; i < count; ++i) {
-        const double t = i - centre;
-        const double r = sampleAt(samples, i) - (a * std::cos(w * t) + b * std::sin(w * t) + c);
-        sum += r * r;
-    }
-    return std::sqrt(sum / count);
 }
 
 }  // namespace
@@ -107,23 +131,16 @@ bool fitSine(const double* samples, int count, double sampleRateHz, double seedB
         return false;
     double w = 2.0 * kPi * seedBins / count;
     double x[4];
-    if (!step(samples, count, w, 0.0, 0.0, 3, x))
+    double rms = 0.0;
+    if (!step(samples, count, w, 0.0, 0.0, 0.0, 3, x, &rms))
         return false;
     double a = x[0], b = x[1], c = x[2];
-    double best = residualRms(samples, count, w, a, b, c);
+    // Each pass measures the residual of the parameters it starts from and
+    // solves for the next; the best parameters measured are kept.
+    double best = std::numeric_limits<double>::infinity();
     double bestParams[4] = {a, b, c, w};
     for (int iteration = 0; iteration < 50; ++iteration) {
-        if (!step(samples, count, w, a, b, 4, x))
-            break;
-        const double nextW = w + x[3];
-        // A step that leaves (0, pi) has lost the tone; keep the best so far.
-        if (!(nextW > 0.0 && nextW < kPi))
-            break;
-        a = x[0];
-        b = x[1];
-        c = x[2];
-        w = nextW;
-        const double rms = residualRms(samples, count, w, a, b, c);
+        const bool solved = step(samples, count, w, a, b, c, 4, x, &rms);
         if (rms < best) {
             best = rms;
             bestParams[0] = a;
@@ -131,8 +148,14 @@ bool fitSine(const double* samples, int count, double sampleRateHz, double seedB
             bestParams[2] = c;
             bestParams[3] = w;
         }
-        if (std::fabs(x[3]) < 1e-12)
+        const double nextW = w + x[3];
+        // A step that leaves (0, pi) has lost the tone; keep the best so far.
+        if (!solved || !(nextW > 0.0 && nextW < kPi) || std::fabs(x[3]) < 1e-12)
             break;
+        a = x[0];
+        b = x[1];
+        c = x[2];
+        w = nextW;
     }
     a = bestParams[0];
     b = bestParams[1];

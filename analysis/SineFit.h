@@ -7,6 +7,8 @@
 // C; then Gauss-Newton steps on (A, B, C, w), the w column being
 // t (-A sin(w t) + B cos(w t)), until the step in w is below 1e-12 rad per
 // sample or 50 steps ran. The best fit seen (smallest residual) is kept.
+// cos and sin come from a rotation per sample, recomputed exactly every 1024
+// samples: the fit of a million samples costs a few passes, not 10^8 calls.
 // Reported: amplitude sqrt(A^2 + B^2), frequency w fs / (2 pi), offset C,
 // phase at sample 0 in (-pi, pi] (x[i] = amplitude cos(2 pi f i / fs + phase)
 // + offset), residual rms sqrt(mean r^2) and
