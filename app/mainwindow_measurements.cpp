@@ -204,9 +204,13 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
     connect(reset_, &QPushButton::clicked, this, [this] { store_.resetStatistics(); });
 }
 
+bool StandardMeasurementsView::standardShown() const
+{
+    return switch_->isChecked();
+}
+
 void StandardMeasurementsView::setStandardView(bool shown)
 {
-    store_.setStandardView(shown);
     reset_->setEnabled(shown);
     if (shown)
         store_.resetStatistics();  // statistics cover the frames seen in this view
@@ -215,10 +219,14 @@ void StandardMeasurementsView::setStandardView(bool shown)
 
 void StandardMeasurementsView::updateVisibility()
 {
-    const bool shown = store_.standardView();
-    statTable_->setMaximumHeight(shown ? 0 : statTableMaxHeight_);
-    // The panel's collapse hides statTable; the standard tables follow it.
-    standard_->setVisible(shown && !statTable_->isHidden());
+    const bool standard = switch_->isChecked();
+    const bool expanded = !statTable_->isHidden();
+    statTable_->setMaximumHeight(standard ? 0 : statTableMaxHeight_);
+    // The panel's collapse hides statTable; the standard tables follow it,
+    // and frames compute the set (with fit and statistics) only while it
+    // is on screen.
+    standard_->setVisible(standard && expanded);
+    store_.setStandardView(standard && expanded);
 }
 
 bool StandardMeasurementsView::eventFilter(QObject* watched, QEvent* event)
@@ -230,9 +238,11 @@ bool StandardMeasurementsView::eventFilter(QObject* watched, QEvent* event)
 
 void StandardMeasurementsView::refresh(const bool channelEnabled[4])
 {
+    if (statTable_->isHidden())
+        return;  // panel collapsed: nothing shown, nothing asked for
     const h452::StandardFigureStore::Snapshot s = store_.snapshot();
-    if (store_.standardView()) {
-        if (s.valid && standard_->isVisible())
+    if (switch_->isChecked()) {
+        if (s.valid)
             fillStandard(s, channelEnabled);
         return;
     }
@@ -285,6 +295,9 @@ void StandardMeasurementsView::fillStandard(const h452::StandardFigureStore::Sna
             setCell(harmonics_, k, int(j) + 1, cell);
         }
     }
+    // "latest (mean ± σ)" is wider than a header: show it whole.
+    figures_->resizeColumnsToContents();
+    harmonics_->resizeColumnsToContents();
 }
 
 void StandardMeasurementsView::fillWarningTips(const h452::StandardFigureStore::Snapshot& s,

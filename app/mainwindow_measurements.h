@@ -30,7 +30,8 @@ public:
     StandardMeasurementsView(QWidget* titleBar, QTableWidget* statTable, QObject* parent);
 
     h452::StandardFigureStore* store() { return &store_; }
-    bool standardShown() const { return store_.standardView(); }
+    // The switch is on (the standard tables show while the panel is expanded).
+    bool standardShown() const;
 
     // The table refresh: the standard tables (standard view) or the warning
     // tooltips of statTable's channel cells (the table's view), for the

@@ -7,6 +7,7 @@
 
 #include "FrameProcessor.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -124,6 +125,7 @@ TEST(StandardMeasurements, StandardViewShowsFiguresStatisticsAndWarnings)
     // Collapsing the panel hides both views; back to the table's view.
     p.table->hide();
     EXPECT_FALSE(p.view->figureTable()->isVisibleTo(&p.root));
+    EXPECT_FALSE(p.view->store()->standardView());  // nothing computed while collapsed
     p.table->show();
     EXPECT_TRUE(p.view->figureTable()->isVisibleTo(&p.root));
     p.view->viewSwitch()->click();
