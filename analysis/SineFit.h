@@ -47,9 +47,14 @@ constexpr double kFitDisagreeBits = 0.5;
 // Returns fit.valid.
 bool fitSine(const double* samples, int count, double sampleRateHz, double seedBins, SineFit& fit);
 
+// ENOB above which the comparison stops: 20 bits is a residual of 0.0003
+// codes, far below what a 16-bit record can hold; beyond it both figures
+// only measure the arithmetic's rounding.
+constexpr double kFitEnobCeilingBits = 20.0;
+
 // Raises fit_disagrees on the figures when the fit is valid and its ENOB
-// and the full-scale-referred spectral ENOB are both numbers more than
-// kFitDisagreeBits apart (or one is infinite and the other not).
+// and the full-scale-referred spectral ENOB, each taken at most
+// kFitEnobCeilingBits, are more than kFitDisagreeBits apart.
 void crossCheckFit(StandardFigures& figures, const SineFit& fit);
 
 // The whole standard set of one record as the window and h452-analyze use

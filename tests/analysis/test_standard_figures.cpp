@@ -212,6 +212,14 @@ TEST(StandardFigures, CleanTonesRaiseNoWarningAndBadInputIsHandled)
         h452::computeStandardSet(engine, x.data(), 4096, 1e9, c.window, 6, f, fit);
         EXPECT_EQ(f.warnings, 0u);
     }
+    // A noiseless tone: both ENOBs sit at the arithmetic's floor.
+    {
+        const std::vector<double> x = tone(4096, 101, 20000.0, 0.2);
+        h452::StandardFigures f;
+        h452::SineFit fit;
+        h452::computeStandardSet(engine, x.data(), 4096, 1e9, 1, 6, f, fit);
+        EXPECT_EQ(f.warnings, 0u);
+    }
     // Short, null and non-finite records: absent figures, no crash.
     const double nan = std::nan("");
     const double odd[9] = {nan, 1.0, -1.0, INFINITY, 0.0, 2.0, -2.0, 0.0, 1.0};
