@@ -16,7 +16,9 @@
 namespace {
 
 // Texts live in the window's translation context, so Translation_en.ts
-// carries them beside the window's own.
+// carries them beside the window's own. Literal texts call
+// QCoreApplication::translate themselves (lupdate finds them there); the
+// tables of QT_TRANSLATE_NOOP texts go through here.
 QString text(const char* source)
 {
     return QCoreApplication::translate("MainWindow", source);
@@ -133,7 +135,7 @@ QTableWidget* makeTable(QWidget* parent, const QStringList& headers)
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setStyleSheet(QStringLiteral("QTableWidget{background-color: rgb(247, 247, 247);}"));
     for (int row = 0; row < 4; ++row)
-        table->setItem(row, 0, new QTableWidgetItem(QStringLiteral("%1%2").arg(text("通道 ")).arg(row)));
+        table->setItem(row, 0, new QTableWidgetItem(QStringLiteral("%1%2").arg(QCoreApplication::translate("MainWindow", "通道 ")).arg(row)));
     return table;
 }
 
@@ -156,9 +158,9 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
         if (QTableWidgetItem* header = statTable->horizontalHeaderItem(c))
             header->setToolTip(text(kSpecifiedTips[c]));
 
-    switch_ = makeButton(titleBar, text("标准"), text("切换测量视图:表格规定的八项指标或 IEEE 1241 标准指标"), 60);
+    switch_ = makeButton(titleBar, QCoreApplication::translate("MainWindow", "标准"), QCoreApplication::translate("MainWindow", "切换测量视图:表格规定的八项指标或 IEEE 1241 标准指标"), 60);
     switch_->setCheckable(true);
-    reset_ = makeButton(titleBar, text("复位"), text("清除统计(均值、标准差、最小、最大、次数)"), 60);
+    reset_ = makeButton(titleBar, QCoreApplication::translate("MainWindow", "复位"), QCoreApplication::translate("MainWindow", "清除统计(均值、标准差、最小、最大、次数)"), 60);
     reset_->setEnabled(false);
     if (auto* bar = qobject_cast<QBoxLayout*>(titleBar->layout())) {
         int at = bar->count();
@@ -175,7 +177,7 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
     auto* box = new QVBoxLayout(standard_);
     box->setContentsMargins(0, 0, 0, 0);
     box->setSpacing(2);
-    QStringList headers{text("通道")};
+    QStringList headers{QCoreApplication::translate("MainWindow", "通道")};
     for (const StandardColumn& c : kStandardColumns)
         headers << (c.tr ? text(c.header) : QLatin1String(c.header));
     figures_ = makeTable(standard_, headers);
@@ -183,8 +185,8 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
     figures_->horizontalHeaderItem(0)->setToolTip(text(kSpecifiedTips[0]));
     for (int c = 0; c < kStandardColumnCount; ++c)
         figures_->horizontalHeaderItem(c + 1)->setToolTip(
-            text(kStandardColumns[c].tip) + QLatin1Char('\n') + text("最新值(均值 ± σ,自复位起)"));
-    QStringList harmonicHeaders{text("通道")};
+            text(kStandardColumns[c].tip) + QLatin1Char('\n') + QCoreApplication::translate("MainWindow", "最新值(均值 ± σ,自复位起)"));
+    QStringList harmonicHeaders{QCoreApplication::translate("MainWindow", "通道")};
     for (int m = 2; m <= h452::kDefaultMaxHarmonic; ++m)
         harmonicHeaders << QStringLiteral("H%1").arg(m);
     harmonics_ = makeTable(standard_, harmonicHeaders);
@@ -192,7 +194,7 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
     harmonics_->horizontalHeaderItem(0)->setToolTip(text(kSpecifiedTips[0]));
     for (int m = 2; m <= h452::kDefaultMaxHarmonic; ++m)
         harmonics_->horizontalHeaderItem(m - 1)->setToolTip(
-            text("第 %1 次谐波:电平(dBc)@ 折叠后的频率(MHz)").arg(m));
+            QCoreApplication::translate("MainWindow", "第 %1 次谐波:电平(dBc)@ 折叠后的频率(MHz)").arg(m));
     box->addWidget(figures_, 3);
     box->addWidget(harmonics_, 2);
     standard_->hide();
@@ -308,7 +310,7 @@ void StandardMeasurementsView::fillWarningTips(const h452::StandardFigureStore::
         const h452::StandardChannelResult& r = s.channels[std::size_t(k)];
         if (!channelEnabled[k] || !r.processed)
             continue;
-        const QString label = QStringLiteral("%1%2").arg(text("通道 ")).arg(k);
+        const QString label = QStringLiteral("%1%2").arg(QCoreApplication::translate("MainWindow", "通道 ")).arg(k);
         for (int row = 0; row < statTable_->rowCount(); ++row) {
             QTableWidgetItem* item = statTable_->item(row, 0);
             if (item && item->text() == label) {
