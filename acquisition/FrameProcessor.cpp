@@ -98,6 +98,8 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
         input.eyeChannel = settings.eyeChannel;
         input.accumulateEye = true;
         analyzeFrame(state, input, result_);
+        if (settings.standardFigures)
+            settings.standardFigures->analyze(input, state.windowType, result_.figures);
         if (result_.fitAxesRequested)
             fitPending.store(true);
 

@@ -34,6 +34,7 @@
 #include "FrameUpdate.h"
 
 #include "AnalysisState.h"
+#include "StandardFigureStore.h"
 
 #include <atomic>
 #include <vector>
@@ -47,6 +48,9 @@ struct FrameSettings {
     bool channelEnabled[kChannelCount] = {true, false, false, false};
     bool panelVisible[kPanelCount] = {true, false, false, false, false, false};
     int eyeChannel = 0;                 // the one channel drawn in the eye
+    // The measurements panel's standard figures, fed after the analyses of
+    // each frame; null: none wanted.
+    StandardFigureStore* standardFigures = nullptr;
 };
 
 class FrameProcessor {

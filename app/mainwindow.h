@@ -44,6 +44,7 @@ class QPushButton;
 class QSplitter;
 class QTimer;
 class InteractiveChartView;
+class StandardMeasurementsView;
 namespace QtCharts {
 class QChart;
 class QLineSeries;
@@ -196,6 +197,9 @@ private:
     h452::AxisRangeSnapshot axisRanges;
     // Builds frame updates; under dataMutex.
     h452::FrameProcessor frameProcessor{axisRanges};
+    // The measurements panel's standard view (mainwindow_measurements.cpp);
+    // set once at set-up, before any frame.
+    StandardMeasurementsView* standardMeasurements = nullptr;
     // The update being built by the frame in progress; under dataMutex.
     h452::FrameUpdate frameInProgress;
     // One waiting update for the GUI thread; its own lock.

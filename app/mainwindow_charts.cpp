@@ -11,6 +11,7 @@
 #include "ChannelPalette.h"
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
+#include "mainwindow_measurements.h"
 #include "Settings.h"
 
 #include <QAbstractItemView>
@@ -349,6 +350,7 @@ void MainWindow::setupStatTable()
     }
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    standardMeasurements = new StandardMeasurementsView(ui->widgetMeasurementsTitle, table, this);
 }
 
 const MainWindow::PanelParts& MainWindow::panelAt(int index) const

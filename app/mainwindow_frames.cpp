@@ -17,6 +17,7 @@
 #include "ChartToLabelConverter.h"
 #include "DeviceState.h"
 #include "WorkThread.h"
+#include "mainwindow_measurements.h"
 
 #include <QDebug>
 #include <QLineSeries>
@@ -61,6 +62,7 @@ h452::FrameSettings MainWindow::frameSettings() const
     std::copy(std::begin(channelEnabled), std::end(channelEnabled), s.channelEnabled);
     std::copy(std::begin(panelVisible), std::end(panelVisible), s.panelVisible);
     s.eyeChannel = eyeChannel.load();
+    s.standardFigures = standardMeasurements ? standardMeasurements->store() : nullptr;
     return s;
 }
 
@@ -211,6 +213,8 @@ void MainWindow::updateStatTableAndLabel()
     if (windowMoving)
         return;
     ui->labTimePlot->update();
+    if (standardMeasurements)
+        standardMeasurements->refresh(channelEnabled);
     if (!ui->statTable->isVisible())
         return;
     // shownFigures is the copy that came with the last applied frame: all

@@ -747,6 +747,170 @@
         <source>V</source>
         <translation>V</translation>
     </message>
+    <message>
+        <source>通道编号</source>
+        <translation>Channel number</translation>
+    </message>
+    <message>
+        <source>频点 1…N/2 的总功率减去谐波 1…5(各 ±h 频点,重叠频点计两次),按 dBm 换算,不按 ENBW 修正</source>
+        <translation>Total power of bins 1..N/2 minus harmonics 1..5 (±h bins each, overlapping bins counted twice), in dBm, no ENBW correction</translation>
+    </message>
+    <message>
+        <source>同一噪声在 50 Ω 上的均方根电压</source>
+        <translation>The same noise as an rms voltage across 50 Ω</translation>
+    </message>
+    <message>
+        <source>谐波 1…5(含基波)/ 噪声,谐波不折叠</source>
+        <translation>Harmonics 1..5 (fundamental included) over noise; harmonics not folded</translation>
+    </message>
+    <message>
+        <source>(SNR − 1.76) / 6.02,由 SNR 而非 SINAD 得出</source>
+        <translation>(SNR − 1.76) / 6.02, from SNR rather than SINAD</translation>
+    </message>
+    <message>
+        <source>最强频点的电平,满量程 32767</source>
+        <translation>Level of the strongest bin, full scale 32767</translation>
+    </message>
+    <message>
+        <source>最强频点的频率</source>
+        <translation>Frequency of the strongest bin</translation>
+    </message>
+    <message>
+        <source>基波 ±h 频点之外的最高频点减去基波电平,负数</source>
+        <translation>Highest bin outside the line's ±h bins minus the line's level, negative</translation>
+    </message>
+    <message>
+        <source>基波 ±h 频点 / 其余频点 1…N/2</source>
+        <translation>The line's ±h bins over all other bins 1..N/2</translation>
+    </message>
+    <message>
+        <source>基波(MHz)</source>
+        <translation>Fund.(MHz)</translation>
+    </message>
+    <message>
+        <source>直流所占频点之外最强谱线所占频点的功率加权中心频率</source>
+        <translation>Power-weighted centre of the bins owned by the strongest line above DC's bins</translation>
+    </message>
+    <message>
+        <source>基波(dBFS)</source>
+        <translation>Fund.(dBFS)</translation>
+    </message>
+    <message>
+        <source>基波所占频点的功率之和;满量程为峰值 32768 的正弦</source>
+        <translation>Power of the fundamental's owned bins; full scale is a sine of peak 32768</translation>
+    </message>
+    <message>
+        <source>基波 / (谐波 2…K + 噪声);噪声为无人占用频点的功率按全频带折算</source>
+        <translation>Fundamental over (harmonics 2..K + noise); noise is the power of the unowned bins scaled to the whole band</translation>
+    </message>
+    <message>
+        <source>基波 / 噪声(不含谐波,含非谐波杂散)</source>
+        <translation>Fundamental over noise (harmonics excluded, non-harmonic spurs included)</translation>
+    </message>
+    <message>
+        <source>谐波 2…K 之和 / 基波;谐波按奈奎斯特与直流折叠,重复占用的频点只计一次</source>
+        <translation>Harmonics 2..K over the fundamental; harmonics folded about Nyquist and DC, a bin owned twice counted once</translation>
+    </message>
+    <message>
+        <source>基波 / 最大杂散(谐波或非谐波,不含直流),正数</source>
+        <translation>Fundamental over the largest spur (harmonic or not, DC excluded), positive</translation>
+    </message>
+    <message>
+        <source>满量程 / 最大杂散,正数</source>
+        <translation>Full scale over the largest spur, positive</translation>
+    </message>
+    <message>
+        <source>(SINAD − 1.76) / 6.02</source>
+        <translation>(SINAD − 1.76) / 6.02</translation>
+    </message>
+    <message>
+        <source>以满量程为参考的 SINAD 得出的 ENOB</source>
+        <translation>ENOB from SINAD referred to full scale</translation>
+    </message>
+    <message>
+        <source>噪声 / 满量程 / (fs/2);已计入窗口的 ENBW = N·Σw²/(Σw)²</source>
+        <translation>Noise over full scale over fs/2; the window's ENBW = N·Σw²/(Σw)² is applied</translation>
+    </message>
+    <message>
+        <source>拟合 ENOB</source>
+        <translation>Fit ENOB</translation>
+    </message>
+    <message>
+        <source>四参数正弦拟合:log2(65536 / (√12 · 残差均方根))</source>
+        <translation>Four-parameter sine fit: log2(65536 / (√12 · residual rms))</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warnings</translation>
+    </message>
+    <message>
+        <source>图标的提示给出原因</source>
+        <translation>The icon's tooltip gives the reason</translation>
+    </message>
+    <message>
+        <source>码值达到 32767 或 −32768:转换器削波,指标包含该失真。</source>
+        <translation>Codes at 32767 or -32768: the converter clipped and the figures include that distortion.</translation>
+    </message>
+    <message>
+        <source>最大谱线是直流:信号可能弱于偏置。</source>
+        <translation>The largest line is DC: the tone may be weaker than the offset.</translation>
+    </message>
+    <message>
+        <source>矩形窗下信号位于频点之间:泄漏主导噪声与失真指标。</source>
+        <translation>The tone lies between bins with the rectangular window: leakage dominates the noise and distortion figures.</translation>
+    </message>
+    <message>
+        <source>折叠后的谐波落在基波频点上:THD 不含它。</source>
+        <translation>A folded harmonic lands on the fundamental's bins: THD misses it.</translation>
+    </message>
+    <message>
+        <source>折叠后的谐波落在直流频点上:THD 不含它。</source>
+        <translation>A folded harmonic lands on DC's bins: THD misses it.</translation>
+    </message>
+    <message>
+        <source>两个信号的频点重叠:相关谐波的电平无法分开。</source>
+        <translation>The bins of two tones overlap: the levels of the harmonics involved are not separable.</translation>
+    </message>
+    <message>
+        <source>基波频点触及直流频点:其电平与指标不可靠。</source>
+        <translation>The fundamental's bins reach DC's bins: its level and the figures are not reliable.</translation>
+    </message>
+    <message>
+        <source>基波频点触及奈奎斯特频点:其镜像与之重叠。</source>
+        <translation>The fundamental's bins reach the Nyquist bin: its image overlaps it.</translation>
+    </message>
+    <message>
+        <source>基波低于 −40 dBFS:ENOB 描述的是信号而非转换器。</source>
+        <translation>The fundamental is below -40 dBFS: ENOB describes the signal, not the converter.</translation>
+    </message>
+    <message>
+        <source>正弦拟合的 ENOB 与满量程频谱 ENOB 相差超过 0.5 位。</source>
+        <translation>The sine fit's ENOB and the full-scale spectral ENOB differ by more than 0.5 bit.</translation>
+    </message>
+    <message>
+        <source>标准</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>切换测量视图:表格规定的八项指标或 IEEE 1241 标准指标</source>
+        <translation>Switch the measurements: the table's eight figures or the IEEE 1241 figures</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>清除统计(均值、标准差、最小、最大、次数)</source>
+        <translation>Clear the statistics (mean, standard deviation, minimum, maximum, count)</translation>
+    </message>
+    <message>
+        <source>最新值(均值 ± σ,自复位起)</source>
+        <translation>Latest value (mean ± σ since the last reset)</translation>
+    </message>
+    <message>
+        <source>第 %1 次谐波:电平(dBc)@ 折叠后的频率(MHz)</source>
+        <translation>Harmonic %1: level (dBc) @ frequency after folding (MHz)</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

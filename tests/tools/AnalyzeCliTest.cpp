@@ -2,6 +2,7 @@
 // numbering, offsets and wrap, the three formats, constellation and eye
 // members, the same figures as the library, and one-line errors.
 #include "AnalysisState.h"
+#include "AnalyzeReport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,6 +120,20 @@ double jsonNumber(const std::string& line, const std::string& key, std::size_t f
     return std::strtod(p, nullptr);
 }
 
+// Record r (n samples per channel) of signal into ch[0 .. 3] and the frame
+// input, for running the library on what the program read.
+void fillRecord(std::vector<double> ch[4], h452::FrameInput& in, const Signal& signal, int r, int n,
+                const bool channels[4])
+{
+    for (int k = 0; k < 4; ++k) {
+        ch[k].resize(n);
+        for (int i = 0; i < n; ++i)
+            ch[k][i] = signal(k, static_cast<long long>(r) * n + i);
+        in.samples[k] = ch[k].data();
+        in.channelEnabled[k] = channels[k];
+    }
+}
+
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> out;
@@ -169,7 +185,9 @@ TEST(AnalyzeCli, RecordsWrapLikeTheReplay)
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<std::string> l = lines(run.out);
     ASSERT_EQ(l.size(), 6u);
-    EXPECT_EQ(l[0], "record,offset,channel,peak_bin,NSD_dBm,NSD_nV,SNR,ENOB,MAX_dBFS,Frequ_MHz,SFDR,SINAD");
+    // The table's columns come first, unchanged; the standard set follows.
+    EXPECT_EQ(l[0].rfind("record,offset,channel,peak_bin,NSD_dBm,NSD_nV,SNR,ENOB,MAX_dBFS,Frequ_MHz,SFDR,SINAD,", 0),
+              0u);
     const char* offsets[] = {"0", "8000", "0", "8000", "0"};
     for (int r = 0; r < 5; ++r)
         EXPECT_EQ(l[r + 1].rfind(std::to_string(r) + "," + offsets[r] + ",2,50,", 0), 0u) << l[r + 1];
@@ -198,13 +216,8 @@ TEST(AnalyzeCli, JsonCarriesTheLibrarysFiguresAtFullPrecision)
     h452::FrameResult result;
     const char* keys[8] = {"NSD_dBm", "NSD_nV", "SNR", "ENOB", "MAX_dBFS", "Frequ_MHz", "SFDR", "SINAD"};
     for (int r = 0; r < 3; ++r) {
-        for (int k = 0; k < 4; ++k) {
-            ch[k].resize(n);
-            for (int i = 0; i < n; ++i)
-                ch[k][i] = signal(k, static_cast<long long>(r) * n + i);
-            in.samples[k] = ch[k].data();
-            in.channelEnabled[k] = true;
-        }
+        const bool all[4] = {true, true, true, true};
+        fillRecord(ch, in, signal, r, n, all);
         h452::analyzeFrame(state, in, result);
         EXPECT_EQ(l[r].rfind("{\"record\": " + std::to_string(r) + ", \"offset\": " + std::to_string(r * 8000), 0),
                   0u);
@@ -318,4 +331,71 @@ TEST(AnalyzeCli, BadArgumentsAndFilesGiveOneLineErrors)
     const CliRun help = analyze("--help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("usage: h452-analyze"), std::string::npos);
+}
+
+TEST(AnalyzeCli, StandardSetFollowsTheUnchangedFigures)
+{
+    // 4096-sample records of a quantised tone on bin 301: quantisation noise
+    // of 1/12 code^2 against 20000^2 / 2 gives SNR 93.8 dB and a fit ENOB of
+    // 16 bits (residual rms sqrt(1/12)).
+    const int n = 4096;
+    const Signal signal = [](int k, long long i) { return toneCode(20000.0 - 1000 * k, 301, 4096, i); };
+    const std::string file = writeSamples("standard.bin", 3 * n, signal);
+    const std::string args = "--record-length 4096 --window 1 --channels 0,2 --max-harmonic 4 ";
+    const CliRun run = analyze(args + "--format json --stats '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> l = lines(run.out);
+    ASSERT_EQ(l.size(), 4u);
+
+    // The old members byte for byte: the line without the new members is
+    // what the report wrote before the standard set existed.
+    h452::AnalysisState state;
+    state.setWindowType(1);
+    std::vector<double> ch[4];
+    h452::FrameInput in;
+    in.sampleCount = n;
+    const bool channels[4] = {true, false, true, false};
+    h452::FrameResult result;
+    const std::regex added(R"(, "ieee1241": \{.*?"warnings": \[[^\]]*\])");
+    for (int r = 0; r < 3; ++r) {
+        fillRecord(ch, in, signal, r, n, channels);
+        h452::analyzeFrame(state, in, result);
+        std::string old;
+        h452::appendJsonRecord(old, r, r * n * 8LL, channels, result);
+        EXPECT_EQ(std::regex_replace(l[r], added, "") + "\n", old);
+        EXPECT_EQ(count(l[r], "\"ieee1241\""), 2u);
+    }
+    const std::size_t ieee = l[0].find("\"ieee1241\"");
+    EXPECT_NEAR(jsonNumber(l[0], "fundamental_hz", ieee), 301 * 1e9 / n, 1e-3);
+    EXPECT_NEAR(jsonNumber(l[0], "snr_db", ieee), 93.8, 0.5);  // quantisation noise varies with the tone
+    EXPECT_NEAR(jsonNumber(l[0], "enob_bits", l[0].find("\"sinefit\"")), 16.0, 0.1);
+    EXPECT_NE(l[0].find("{\"order\": 4, \"freq_hz\": "), std::string::npos);
+    EXPECT_EQ(l[0].find("{\"order\": 5"), std::string::npos);
+    EXPECT_NE(l[0].find("\"warnings\": []"), std::string::npos);
+
+    EXPECT_EQ(l[3].rfind("{\"summary\": {\"channels\": [{\"channel\": 0, \"figures\": {\"NSD_dBm\": {", 0), 0u);
+    EXPECT_NE(l[3].find("{\"channel\": 2"), std::string::npos);
+    const std::size_t snr = l[3].find("\"ieee1241.snr_db\"");
+    ASSERT_NE(snr, std::string::npos);
+    EXPECT_NEAR(jsonNumber(l[3], "mean", snr), 93.8, 0.5);
+    EXPECT_EQ(jsonNumber(l[3], "count", snr), 3.0);
+
+    const CliRun csv = analyze(args + "--format csv '" + file + "'");
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const std::vector<std::string> c = lines(csv.out);
+    ASSERT_EQ(c.size(), 7u);
+    EXPECT_NE(c[0].find(",SINAD,fundamental_hz,"), std::string::npos);
+    EXPECT_NE(c[0].find(",h4_level_dbc,sinefit_freq_hz,"), std::string::npos);
+    for (const std::string& line : c)
+        EXPECT_EQ(count(line, ","), count(c[0], ",")) << line;
+
+    const CliRun table = analyze(args + "'" + file + "'");
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_NE(table.out.find("sinad_db"), std::string::npos);
+
+    for (const char* bad : {"--max-harmonic 1", "--max-harmonic 51", "--max-harmonic x"}) {
+        const CliRun b = analyze(std::string(bad) + " '" + file + "'");
+        EXPECT_EQ(b.exitCode, 2) << bad;
+        EXPECT_NE(b.err.find("--max-harmonic"), std::string::npos) << b.err;
+    }
 }

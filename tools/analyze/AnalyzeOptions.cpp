@@ -60,7 +60,8 @@ const char* analyzeUsage()
 {
     return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
            "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
-           "                    [--eye CH] [--format table|json|csv] FILE\n"
+           "                    [--eye CH] [--format table|json|csv] [--max-harmonic K]\n"
+           "                    [--stats] FILE\n"
            "\n"
            "Measures a recorded sample file record by record, as the live window does.\n"
            "  --record-length N   samples per channel and record (default 1000)\n"
@@ -73,7 +74,11 @@ const char* analyzeUsage()
            "                      points to the JSON output\n"
            "  --eye CH            add channel CH's eye traces to the JSON output\n"
            "  --format F          table (default), json (one object per record and line) or\n"
-           "                      csv (figures, one line per record and channel)\n";
+           "                      csv (figures, one line per record and channel)\n"
+           "  --max-harmonic K    highest harmonic order of the IEEE 1241 figures, 2..50\n"
+           "                      (default 6)\n"
+           "  --stats             end with one JSON line: mean, std, min, max and count of\n"
+           "                      every figure of every channel over the records\n";
 }
 
 bool parseSampleRate(const std::string& text, double& sampleRateHz)
@@ -144,6 +149,10 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             o.help = true;
             continue;
         }
+        if (arg == "--stats") {
+            o.stats = true;
+            continue;
+        }
         std::string name = arg;
         std::string value;
         bool hasValue = false;
@@ -154,7 +163,8 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             hasValue = true;
         }
         static const char* const kKnown[] = {"--record-length", "--sample-rate", "--window", "--channels",
-                                             "--records", "--constellation", "--eye", "--format"};
+                                             "--records", "--constellation", "--eye", "--format",
+                                             "--max-harmonic"};
         bool known = false;
         for (const char* k : kKnown)
             known = known || name == k;
@@ -193,6 +203,11 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             if (!parseInteger(value, 0, 3, v))
                 return "--eye must be a channel from 0 to 3, not '" + value + "'";
             o.eyeChannel = static_cast<int>(v);
+        } else if (name == "--max-harmonic") {
+            if (!parseInteger(value, 2, kMaxHarmonicLimit, v))
+                return "--max-harmonic must be a whole number from 2 to " + std::to_string(kMaxHarmonicLimit)
+                    + ", not '" + value + "'";
+            o.maxHarmonic = static_cast<int>(v);
         } else if (name == "--format") {
             const std::string f = lower(value);
             if (f == "table")

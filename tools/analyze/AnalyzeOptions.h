@@ -2,6 +2,8 @@
 // parsing and validation, kept apart from main() so the tests can drive it.
 #pragma once
 
+#include "StandardFigures.h"
+
 #include <string>
 
 namespace h452 {
@@ -17,6 +19,8 @@ struct AnalyzeOptions {
     int constellationType = -1;   // -1: no constellation output, else 0 .. 4
     int eyeChannel = -1;          // -1: no eye output, else 0 .. 3
     ReportFormat format = ReportFormat::Table;
+    int maxHarmonic = kDefaultMaxHarmonic;  // highest harmonic order of the standard set, 2 .. 50
+    bool stats = false;           // --stats: one summary line over all records at the end
     std::string file;
     bool help = false;
 };

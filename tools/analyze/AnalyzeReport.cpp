@@ -1,6 +1,7 @@
 // Output formats of h452-analyze. See AnalyzeReport.h.
 #include "AnalyzeReport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -10,8 +11,7 @@ namespace h452 {
 namespace {
 
 // JSON and CSV member names of the eight figures, in table order.
-const char* const kFigureKeys[ChannelFigures::kCount] = {"NSD_dBm", "NSD_nV", "SNR", "ENOB",
-                                                         "MAX_dBFS", "Frequ_MHz", "SFDR", "SINAD"};
+const auto& kFigureKeys = kSpecifiedFigureKeys;
 
 const char* nonFiniteText(double value)
 {
@@ -69,6 +69,94 @@ void pad(std::string& out, const std::string& cell, std::size_t width)
     out += cell;
 }
 
+// A figure of the standard set: absent (NaN) as null, infinities as strings.
+void appendJsonFigure(std::string& out, double value)
+{
+    if (std::isnan(value))
+        out += "null";
+    else
+        appendJsonNumber(out, value);
+}
+
+void appendJsonMember(std::string& out, const char* key, double value, bool first = false)
+{
+    if (!first)
+        out += ", ";
+    out += '"';
+    out += key;
+    out += "\": ";
+    appendJsonFigure(out, value);
+}
+
+std::string warningList(std::uint32_t warnings, const char* separator, bool quoted)
+{
+    std::string list;
+    for (int w = 0; w < kFigureWarningCount; ++w) {
+        if (!(warnings & static_cast<std::uint32_t>(figureWarningAt(w))))
+            continue;
+        if (!list.empty())
+            list += separator;
+        if (quoted)
+            list += '"';
+        list += figureWarningCode(w);
+        if (quoted)
+            list += '"';
+    }
+    return list;
+}
+
+// `, "ieee1241": {...}, "sinefit": {...}, "warnings": [...]` of one channel.
+void appendJsonStandard(std::string& out, const StandardChannelResult& r)
+{
+    const StandardFigures& f = r.figures;
+    out += ", \"ieee1241\": {";
+    for (int k = 0; k < StandardFigures::kCount; ++k)
+        appendJsonMember(out, kStandardFigureKeys[k], f.value(k), k == 0);
+    out += ", \"harmonics\": [";
+    for (std::size_t j = 0; j < f.harmonics.size(); ++j) {
+        if (j)
+            out += ", ";
+        out += "{\"order\": " + std::to_string(f.harmonics[j].order);
+        appendJsonMember(out, "freq_hz", f.harmonics[j].freqHz);
+        appendJsonMember(out, "level_dbc", f.harmonics[j].levelDbc);
+        out += '}';
+    }
+    out += "]}, \"sinefit\": {";
+    for (int k = 0; k < kSineFitFigureCount; ++k)
+        appendJsonMember(out, kSineFitKeys[k], sineFitValue(r.fit, k), k == 0);
+    out += "}, \"warnings\": [" + warningList(f.warnings, ", ", true) + ']';
+}
+
+// The standard set's cells of one channel in CSV/table column order.
+std::vector<double> standardCells(const StandardChannelResult& r, int maxHarmonic)
+{
+    std::vector<double> cells;
+    for (int k = 0; k < StandardFigures::kCount; ++k)
+        cells.push_back(r.figures.value(k));
+    for (int m = 2; m <= maxHarmonic; ++m) {
+        const std::size_t j = static_cast<std::size_t>(m - 2);
+        const bool known = j < r.figures.harmonics.size();
+        cells.push_back(known ? r.figures.harmonics[j].freqHz : kAbsent);
+        cells.push_back(known ? r.figures.harmonics[j].levelDbc : kAbsent);
+    }
+    for (int k = 0; k < kSineFitFigureCount; ++k)
+        cells.push_back(sineFitValue(r.fit, k));
+    return cells;
+}
+
+std::vector<std::string> standardColumns(int maxHarmonic)
+{
+    std::vector<std::string> names(kStandardFigureKeys, kStandardFigureKeys + StandardFigures::kCount);
+    for (int m = 2; m <= maxHarmonic; ++m) {
+        names.push_back("h" + std::to_string(m) + "_freq_hz");
+        names.push_back("h" + std::to_string(m) + "_level_dbc");
+    }
+    for (const char* key : kSineFitKeys)
+        names.push_back(std::string("sinefit_") + key);
+    names.push_back("warnings");
+    return names;
+}
+
 }  // namespace
 
 void appendNumber(std::string& out, double value)
@@ -92,8 +180,10 @@ std::string tableNumber(double value)
 }
 
 void appendTableRecord(std::string& out, long long record, std::int64_t offsetBytes, const bool channels[4],
-                       const FrameResult& result)
+                       const FrameResult& result, const StandardFrameAnalysis* standard)
 {
+    const std::vector<std::string> extra = standard ? standardColumns(standard->maxHarmonic)
+                                                    : std::vector<std::string>{};
     constexpr std::size_t kWidth = 12;
     out += "record " + std::to_string(record) + " (offset " + std::to_string(offsetBytes) + " bytes)\n";
     // The first column as the window heads and labels it; "通道 k" takes six
@@ -102,6 +192,12 @@ void appendTableRecord(std::string& out, long long record, std::int64_t offsetBy
     out += "通道  ";
     for (const char* h : kFigureHeaders)
         pad(out, h, kWidth);
+    // The standard columns: right-aligned like the others, at least one
+    // blank apart; the warnings (a list of codes) last and left-aligned.
+    for (std::size_t c = 0; c + 1 < extra.size(); ++c)
+        pad(out, ' ' + extra[c], std::max(kWidth, extra[c].size() + 1));
+    if (!extra.empty())
+        out += ' ' + extra.back();
     out += '\n';
     for (int k = 0; k < 4; ++k) {
         if (!channels[k])
@@ -109,13 +205,23 @@ void appendTableRecord(std::string& out, long long record, std::int64_t offsetBy
         out += "通道 " + std::to_string(k);
         for (int c = 0; c < ChannelFigures::kCount; ++c)
             pad(out, tableNumber(result.figures[k].value(c)), kWidth);
+        if (standard) {
+            const StandardChannelResult& r = standard->channels[static_cast<std::size_t>(k)];
+            const std::vector<double> cells = standardCells(r, standard->maxHarmonic);
+            for (std::size_t c = 0; c < cells.size(); ++c)
+                pad(out, ' ' + (std::isnan(cells[c]) ? std::string("-") : tableNumber(cells[c])),
+                    std::max(kWidth, extra[c].size() + 1));
+            const std::string w = warningList(r.figures.warnings, ";", false);
+            out += ' ';
+            out += w.empty() ? "-" : w;
+        }
         out += '\n';
     }
     out += '\n';
 }
 
 void appendJsonRecord(std::string& out, long long record, std::int64_t offsetBytes, const bool channels[4],
-                      const FrameResult& result)
+                      const FrameResult& result, const StandardFrameAnalysis* standard)
 {
     out += "{\"record\": " + std::to_string(record) + ", \"offset\": " + std::to_string(offsetBytes)
         + ", \"channels\": [";
@@ -139,23 +245,28 @@ void appendJsonRecord(std::string& out, long long record, std::int64_t offsetByt
                              c.constellationQ);
         if (c.eyeUpdated)
             appendJsonPoints(out, "eye", c.eyeStart, "x", c.eyeX, "y", c.eyeY);
+        if (standard)
+            appendJsonStandard(out, standard->channels[static_cast<std::size_t>(k)]);
         out += '}';
     }
     out += "]}\n";
 }
 
-void appendCsvHeader(std::string& out)
+void appendCsvHeader(std::string& out, int maxHarmonic)
 {
     out += "record,offset,channel,peak_bin";
     for (const char* key : kFigureKeys) {
         out += ',';
         out += key;
     }
+    if (maxHarmonic >= 2)
+        for (const std::string& name : standardColumns(maxHarmonic))
+            out += ',' + name;
     out += '\n';
 }
 
 void appendCsvRecord(std::string& out, long long record, std::int64_t offsetBytes, const bool channels[4],
-                     const FrameResult& result)
+                     const FrameResult& result, const StandardFrameAnalysis* standard)
 {
     for (int k = 0; k < 4; ++k) {
         if (!channels[k])
@@ -166,8 +277,47 @@ void appendCsvRecord(std::string& out, long long record, std::int64_t offsetByte
             out += ',';
             appendNumber(out, result.figures[k].value(f));
         }
+        if (standard) {
+            const StandardChannelResult& r = standard->channels[static_cast<std::size_t>(k)];
+            for (double v : standardCells(r, standard->maxHarmonic)) {
+                out += ',';
+                if (!std::isnan(v))
+                    appendNumber(out, v);
+            }
+            out += ',' + warningList(r.figures.warnings, ";", false);
+        }
         out += '\n';
     }
+}
+
+void appendStatsSummary(std::string& out, const bool channels[4], const StandardFrameAnalysis& standard)
+{
+    out += "{\"summary\": {\"channels\": [";
+    bool first = true;
+    for (int k = 0; k < 4; ++k) {
+        if (!channels[k])
+            continue;
+        if (!first)
+            out += ", ";
+        first = false;
+        out += "{\"channel\": " + std::to_string(k) + ", \"figures\": {";
+        const ChannelFigureStats& s = standard.stats[static_cast<std::size_t>(k)];
+        for (int f = 0; f < kStatFigureCount; ++f) {
+            const RunningStats& r = s.figures[static_cast<std::size_t>(f)];
+            if (f)
+                out += ", ";
+            out += '"';
+            out += statFigureName(f);
+            out += "\": {";
+            appendJsonMember(out, "mean", r.mean(), true);
+            appendJsonMember(out, "std", r.std());
+            appendJsonMember(out, "min", r.min());
+            appendJsonMember(out, "max", r.max());
+            out += ", \"count\": " + std::to_string(r.count()) + '}';
+        }
+        out += "}}";
+    }
+    out += "]}}\n";
 }
 
 }  // namespace h452

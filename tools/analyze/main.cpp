@@ -69,9 +69,11 @@ int main(int argc, char** argv)
     const QString path = QString::fromLocal8Bit(opt.file.c_str());
     samplefile::RecordReader reader;
     h452::FrameResult result;
+    h452::StandardFrameAnalysis standard;
+    standard.maxHarmonic = opt.maxHarmonic;
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
-        h452::appendCsvHeader(out);
+        h452::appendCsvHeader(out, opt.maxHarmonic);
 
     qint64 offset = 0;
     for (long long record = 0; opt.records < 0 || record < opt.records; ++record) {
@@ -83,15 +85,16 @@ int main(int argc, char** argv)
                         1);
         }
         h452::analyzeFrame(state, input, result);
+        standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
         switch (opt.format) {
         case h452::ReportFormat::Table:
-            h452::appendTableRecord(out, record, offset, opt.channels, result);
+            h452::appendTableRecord(out, record, offset, opt.channels, result, &standard);
             break;
         case h452::ReportFormat::Json:
-            h452::appendJsonRecord(out, record, offset, opt.channels, result);
+            h452::appendJsonRecord(out, record, offset, opt.channels, result, &standard);
             break;
         case h452::ReportFormat::Csv:
-            h452::appendCsvRecord(out, record, offset, opt.channels, result);
+            h452::appendCsvRecord(out, record, offset, opt.channels, result, &standard);
             break;
         }
         if (!flush(out))
@@ -101,6 +104,11 @@ int main(int argc, char** argv)
         if (opt.records < 0 && read.nextOffsetBytes == 0)
             break;
         offset = read.nextOffsetBytes;
+    }
+    if (opt.stats) {
+        h452::appendStatsSummary(out, opt.channels, standard);
+        if (!flush(out))
+            return fail("cannot write the report", 1);
     }
     return 0;
 }
