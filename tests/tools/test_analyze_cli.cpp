@@ -190,6 +190,7 @@ TEST(AnalyzeCli, JsonCarriesTheLibrarysFiguresAtFullPrecision)
     ASSERT_EQ(l.size(), 3u);
 
     h452::AnalysisState state;
+    state.spectrum.setTransform(h452::SpectrumTransform::Complex);  // the analyser's transform
     state.setWindowType(1);
     std::vector<double> ch[4];
     h452::FrameInput in;

@@ -45,6 +45,9 @@ int main(int argc, char** argv)
     const int n = opt.recordLength;
     const bool json = opt.format == h452::ReportFormat::Json;
     h452::AnalysisState state;
+    // The complex transform with estimate planning: reports keep their bytes
+    // from one version to the next.
+    state.spectrum.setTransform(h452::SpectrumTransform::Complex);
     state.setWindowType(opt.windowType);
     if (opt.constellationType >= 0)
         state.setConstellationType(opt.constellationType);
