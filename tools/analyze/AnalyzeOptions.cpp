@@ -14,6 +14,8 @@ namespace {
 // Longest record the analyser takes: the sample-file reader's own limit
 // (16 Mi samples per channel).
 constexpr long long kMaxRecordLength = 1LL << 24;
+// One thread per channel at most: the channels are what runs in parallel.
+constexpr long long kMaxThreads = 4;
 
 std::string lower(std::string s)
 {
@@ -60,7 +62,7 @@ const char* analyzeUsage()
 {
     return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
            "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
-           "                    [--eye CH] [--format table|json|csv] FILE\n"
+           "                    [--eye CH] [--format table|json|csv] [--threads N] FILE\n"
            "\n"
            "Measures a recorded sample file record by record, as the live window does.\n"
            "  --record-length N   samples per channel and record (default 1000)\n"
@@ -73,7 +75,9 @@ const char* analyzeUsage()
            "                      points to the JSON output\n"
            "  --eye CH            add channel CH's eye traces to the JSON output\n"
            "  --format F          table (default), json (one object per record and line) or\n"
-           "                      csv (figures, one line per record and channel)\n";
+           "                      csv (figures, one line per record and channel)\n"
+           "  --threads N         analyse the channels on N threads, 1 to 4 (default: one\n"
+           "                      per core); the report is the same for every N\n";
 }
 
 bool parseSampleRate(const std::string& text, double& sampleRateHz)
@@ -154,7 +158,8 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             hasValue = true;
         }
         static const char* const kKnown[] = {"--record-length", "--sample-rate", "--window", "--channels",
-                                             "--records", "--constellation", "--eye", "--format"};
+                                             "--records", "--constellation", "--eye", "--format",
+                                             "--threads"};
         bool known = false;
         for (const char* k : kKnown)
             known = known || name == k;
@@ -193,6 +198,11 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             if (!parseInteger(value, 0, 3, v))
                 return "--eye must be a channel from 0 to 3, not '" + value + "'";
             o.eyeChannel = static_cast<int>(v);
+        } else if (name == "--threads") {
+            if (!parseInteger(value, 1, kMaxThreads, v))
+                return "--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) + ", not '"
+                    + value + "'";
+            o.threads = static_cast<int>(v);
         } else if (name == "--format") {
             const std::string f = lower(value);
             if (f == "table")
