@@ -67,15 +67,14 @@ int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, do
         const double im = out[k][1];
         magnitudes[k] = std::sqrt(re * re + im * im) / norm;
     }
-    double best = 0.0;
+    // The first bin holding the largest magnitude above 0: the first of equal
+    // maxima wins, NaN never does, an all-zero spectrum has its peak at 0.
+    const double best = largestAbove(magnitudes, half + 1, 0.0);
+    if (!(best > 0.0))
+        return 0;
     int peak = 0;
-    for (int k = 0; k <= half; ++k) {
-        // Strictly greater: the first of equal maxima wins, NaN never does.
-        if (magnitudes[k] > best) {
-            best = magnitudes[k];
-            peak = k;
-        }
-    }
+    while (magnitudes[peak] != best)
+        ++peak;
     return peak;
 }
 
@@ -187,6 +186,28 @@ void fftMagnitude(const double* samples, const double* window, int count, int* p
     destroyPlan(plan);
     fftw_free(in);
     fftw_free(out);
+}
+
+double largestAbove(const double* values, int count, double floor)
+{
+    double lane[4] = {floor, floor, floor, floor};
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        for (int j = 0; j < 4; ++j) {
+            if (values[k + j] > lane[j])
+                lane[j] = values[k + j];
+        }
+    }
+    for (; k < count; ++k) {
+        if (values[k] > lane[0])
+            lane[0] = values[k];
+    }
+    double best = floor;
+    for (double v : lane) {
+        if (v > best)
+            best = v;
+    }
+    return best;
 }
 
 double levelDbfs(double magnitude)

@@ -51,6 +51,12 @@ void buildWindow(int windowType, double* coefficients, int count);
 void fftMagnitude(const double* samples, const double* window, int count, int* peakBin,
                   double* magnitudes);
 
+// The largest of values[0 .. count-1] that is above floor, or floor when
+// none is (NaN never counts). The same value as a plain scan with a strict
+// comparison, in four independent lanes so that the comparisons do not wait
+// on each other (the plain scan ran at one comparison per four cycles).
+double largestAbove(const double* values, int count, double floor);
+
 // Level of one magnitude in dB relative to full scale: 20 log10(a/32767 + 1e-20).
 double levelDbfs(double magnitude);
 
