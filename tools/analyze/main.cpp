@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -255,8 +256,14 @@ int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const QString& pa
         Batch& now = batches[current];
         Batch& next = batches[current ^ 1];
         std::vector<std::thread> running;
-        for (ChannelWorker& w : workers)
-            running.emplace_back([&w, &now, n] { w.analyze(now.records.data(), now.count, n); });
+        for (ChannelWorker& w : workers) {
+            try {
+                running.emplace_back([&w, &now, n] { w.analyze(now.records.data(), now.count, n); });
+            } catch (const std::system_error&) {
+                // No thread to be had: this worker's channels run here.
+                w.analyze(now.records.data(), now.count, n);
+            }
+        }
         const bool readNext = more;
         if (readNext)
             more = readBatch(opt, path, reader, offset, now.first + now.count, next);
