@@ -77,7 +77,8 @@ const char* analyzeUsage()
            "  --format F          table (default), json (one object per record and line) or\n"
            "                      csv (figures, one line per record and channel)\n"
            "  --threads N         analyse the channels on N threads, 1 to 4 (default: one\n"
-           "                      per core); the report is the same for every N\n";
+           "                      per core for records of 16384 samples or more, else 1);\n"
+           "                      the report is the same for every N\n";
 }
 
 bool parseSampleRate(const std::string& text, double& sampleRateHz)

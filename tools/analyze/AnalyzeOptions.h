@@ -17,7 +17,7 @@ struct AnalyzeOptions {
     int constellationType = -1;   // -1: no constellation output, else 0 .. 4
     int eyeChannel = -1;          // -1: no eye output, else 0 .. 3
     ReportFormat format = ReportFormat::Table;
-    int threads = 0;              // 0: one per core (at most 4); 1: one thread, record by record
+    int threads = 0;              // 0: by record length (see main.cpp); 1: one thread, record by record
     std::string file;
     bool help = false;
 };
