@@ -40,8 +40,11 @@ public:
     FrequencyResponseStore freqRsp;
     // The points of each channel's eye series (persistence across frames).
     std::array<EyeSeriesModel, 4> eyeSeries;
-    // Kept FFT plans, buffers and windows.
-    SpectrumEngine spectrum;
+    // Kept FFT plans, buffers and windows. The window's frames take the
+    // real-input transform (same spectrum to rounding, half the cost of the
+    // longest records); h452-analyze switches to the complex transform so
+    // that its reports keep their bytes.
+    SpectrumEngine spectrum{SpectrumTransform::RealInput};
 
     // The FFT-window choice: the index when 0 .. 5, else 0.
     void setWindowType(int index);

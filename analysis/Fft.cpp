@@ -31,6 +31,15 @@ void fillInput(const double* samples, const double* window, int count, fftw_comp
     }
 }
 
+// The same product for the real-input transform.
+void fillRealInput(const double* samples, const double* window, int count, double* in)
+{
+    for (int i = 0; i < count; ++i) {
+        const double x = samples[i];
+        in[i] = std::isfinite(x) ? x * window[i] : 0.0;
+    }
+}
+
 // Sum of the window in index order (the order is part of the result's bits).
 double windowSum(const double* window, int count)
 {
@@ -58,15 +67,14 @@ int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, do
         const double im = out[k][1];
         magnitudes[k] = std::sqrt(re * re + im * im) / norm;
     }
-    double best = 0.0;
+    // The first bin holding the largest magnitude above 0: the first of equal
+    // maxima wins, NaN never does, an all-zero spectrum has its peak at 0.
+    const double best = largestAbove(magnitudes, half + 1, 0.0);
+    if (!(best > 0.0))
+        return 0;
     int peak = 0;
-    for (int k = 0; k <= half; ++k) {
-        // Strictly greater: the first of equal maxima wins, NaN never does.
-        if (magnitudes[k] > best) {
-            best = magnitudes[k];
-            peak = k;
-        }
-    }
+    while (magnitudes[peak] != best)
+        ++peak;
     return peak;
 }
 
@@ -75,6 +83,13 @@ fftw_plan planForward(int count, fftw_complex* in, fftw_complex* out)
     ensureFftwPlannerThreadSafe();
     std::lock_guard<std::mutex> lock(fftwPlannerMutex());
     return fftw_plan_dft_1d(count, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+}
+
+fftw_plan planRealForward(int count, double* in, fftw_complex* out)
+{
+    ensureFftwPlannerThreadSafe();
+    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
+    return fftw_plan_dft_r2c_1d(count, in, out, FFTW_ESTIMATE);
 }
 
 void destroyPlan(fftw_plan plan)
@@ -173,6 +188,28 @@ void fftMagnitude(const double* samples, const double* window, int count, int* p
     fftw_free(out);
 }
 
+double largestAbove(const double* values, int count, double floor)
+{
+    double lane[4] = {floor, floor, floor, floor};
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        for (int j = 0; j < 4; ++j) {
+            if (values[k + j] > lane[j])
+                lane[j] = values[k + j];
+        }
+    }
+    for (; k < count; ++k) {
+        if (values[k] > lane[0])
+            lane[0] = values[k];
+    }
+    double best = floor;
+    for (double v : lane) {
+        if (v > best)
+            best = v;
+    }
+    return best;
+}
+
 double levelDbfs(double magnitude)
 {
     return 20.0 * std::log10(magnitude / kFullScaleCode + 1e-20);
@@ -217,7 +254,9 @@ void ensureFftwPlannerThreadSafe()
 
 struct SpectrumEngine::SizeEntry {
     int count = 0;
-    fftw_complex* in = nullptr;
+    fftw_complex* in = nullptr;      // Complex: count values
+    double* realIn = nullptr;        // RealInput: count values
+    // count values (Complex) or count/2 + 1 (RealInput)
     fftw_complex* out = nullptr;
     fftw_plan plan = nullptr;
     std::vector<double> windows[kComputedWindowCount];
@@ -227,16 +266,25 @@ struct SpectrumEngine::SizeEntry {
     {
         destroyPlan(plan);
         fftw_free(in);
+        fftw_free(realIn);
         fftw_free(out);
     }
 };
 
-SpectrumEngine::SpectrumEngine() = default;
+SpectrumEngine::SpectrumEngine(SpectrumTransform transform) : transform_(transform) {}
 SpectrumEngine::~SpectrumEngine() = default;
 
 void SpectrumEngine::release()
 {
     entries_.clear();
+}
+
+void SpectrumEngine::setTransform(SpectrumTransform transform)
+{
+    if (transform == transform_)
+        return;
+    entries_.clear();
+    transform_ = transform;
 }
 
 SpectrumEngine::SizeEntry* SpectrumEngine::entryFor(int count)
@@ -250,12 +298,20 @@ SpectrumEngine::SizeEntry* SpectrumEngine::entryFor(int count)
     }
     auto entry = std::make_unique<SizeEntry>();
     entry->count = count;
-    const std::size_t bytes = sizeof(fftw_complex) * static_cast<std::size_t>(count);
-    entry->in = static_cast<fftw_complex*>(fftw_malloc(bytes));
-    entry->out = static_cast<fftw_complex*>(fftw_malloc(bytes));
-    if (!entry->in || !entry->out)
-        return nullptr;
-    entry->plan = planForward(count, entry->in, entry->out);
+    const std::size_t n = static_cast<std::size_t>(count);
+    if (transform_ == SpectrumTransform::Complex) {
+        entry->in = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n));
+        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n));
+        if (!entry->in || !entry->out)
+            return nullptr;
+        entry->plan = planForward(count, entry->in, entry->out);
+    } else {
+        entry->realIn = static_cast<double*>(fftw_malloc(sizeof(double) * n));
+        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * (n / 2 + 1)));
+        if (!entry->realIn || !entry->out)
+            return nullptr;
+        entry->plan = planRealForward(count, entry->realIn, entry->out);
+    }
     if (!entry->plan)
         return nullptr;
     if (static_cast<int>(entries_.size()) >= kKeptSizes)
@@ -292,7 +348,10 @@ int SpectrumEngine::magnitude(const double* samples, int count, int windowType, 
     if (!w)
         return 0;
     SizeEntry* entry = entries_.front().get();
-    fillInput(samples, w, count, entry->in);
+    if (entry->realIn)
+        fillRealInput(samples, w, count, entry->realIn);
+    else
+        fillInput(samples, w, count, entry->in);
     fftw_execute(entry->plan);
     return magnitudesAndPeak(entry->out, count, sum, magnitudes);
 }

@@ -1,9 +1,9 @@
 // Amplitude spectrum of one channel: window coefficients, the windowed complex
 // FFT normalised to sine amplitude, the peak search, levels in dB relative to
-// full scale and the frequency axis. Two ways to run the FFT stage give the
-// same bits: fftMagnitude() plans and allocates afresh on every call (the
-// reference), SpectrumEngine keeps plans, FFTW buffers and windows per size
-// and window type (the per-frame path).
+// full scale and the frequency axis. fftMagnitude() plans and allocates afresh
+// on every call (the reference); SpectrumEngine keeps plans, FFTW buffers and
+// windows per size and window type (the per-frame path), with the same bits
+// as the reference or, with the real-input transform, the same to rounding.
 #pragma once
 
 #include <cstddef>
@@ -51,6 +51,12 @@ void buildWindow(int windowType, double* coefficients, int count);
 void fftMagnitude(const double* samples, const double* window, int count, int* peakBin,
                   double* magnitudes);
 
+// The largest of values[0 .. count-1] that is above floor, or floor when
+// none is (NaN never counts). The same value as a plain scan with a strict
+// comparison, in four independent lanes so that the comparisons do not wait
+// on each other (the plain scan ran at one comparison per four cycles).
+double largestAbove(const double* values, int count, double floor);
+
 // Level of one magnitude in dB relative to full scale: 20 log10(a/32767 + 1e-20).
 double levelDbfs(double magnitude);
 
@@ -73,8 +79,24 @@ void binFrequencyAxis(int count, double sampleRateHz, double* frequencies);
 std::mutex& fftwPlannerMutex();
 void ensureFftwPlannerThreadSafe();
 
+// How a SpectrumEngine transforms a record.
+//   Complex:   the complex transform of (x*w, 0), estimate planning; bit-identical
+//              to fftMagnitude(). h452-analyze uses it so that stored reports
+//              keep their bytes.
+//   RealInput: a real-input transform of the same windowed record, estimate
+//              planning. Only bins 0 .. N/2 are computed, which is all the
+//              spectrum uses, at about half the cost for the long odd records
+//              (999999 = 3^3*7*11*13*37 runs 40 ms complex, 22 ms real on one
+//              core). Magnitudes equal the complex ones to rounding (relative
+//              differences of a few 1e-16 of the largest bin); the peak bin is
+//              the same except between two bins equal to those last bits.
+//              Measured plans were rejected: planning 999999 points with
+//              FFTW_MEASURE took about two minutes for a 25 % faster transform.
+enum class SpectrumTransform { Complex, RealInput };
+
 // Kept plans, FFTW buffers and windows, per record length and window type.
-// Results are bit-identical to fftMagnitude() with a fresh buildWindow():
+// With SpectrumTransform::Complex (the default) results are bit-identical to
+// fftMagnitude() with a fresh buildWindow():
 // the same estimate-planned out-of-place complex plan on fftw_malloc buffers,
 // the same window coefficients and the same summation order. (Estimate
 // planning may reuse wisdom that more thorough planning of the same size left
@@ -86,7 +108,7 @@ class SpectrumEngine {
 public:
     static constexpr int kKeptSizes = 3;
 
-    SpectrumEngine();
+    explicit SpectrumEngine(SpectrumTransform transform = SpectrumTransform::Complex);
     ~SpectrumEngine();
     SpectrumEngine(const SpectrumEngine&) = delete;
     SpectrumEngine& operator=(const SpectrumEngine&) = delete;
@@ -104,10 +126,15 @@ public:
     // Drops every kept plan, buffer and window.
     void release();
 
+    // Switches the transform; kept plans of the other kind are dropped.
+    void setTransform(SpectrumTransform transform);
+    SpectrumTransform transform() const { return transform_; }
+
 private:
     struct SizeEntry;
     SizeEntry* entryFor(int count);
     std::vector<std::unique_ptr<SizeEntry>> entries_;  // most recently used first
+    SpectrumTransform transform_;
 };
 
 }  // namespace h452

@@ -115,14 +115,14 @@ double computeSfdr(const double* magnitudes, int count, int peakBin, int halfWid
     const int h = std::max(0, halfWidth);
     // 20 log10(a + 1e-20) rises with a, so the highest spur level is the level
     // of the largest spur magnitude: one logarithm instead of one per bin.
+    // The spurs are the bins below the line's window and those above it.
+    const long long below = std::min<long long>(half, static_cast<long long>(peakBin) - h);
+    const long long above = std::max<long long>(0, static_cast<long long>(peakBin) + h + 1);
     double largest = -1.0;
-    for (int k = 0; k < half; ++k) {
-        if (k == peakBin || std::abs(k - peakBin) <= h)
-            continue;
-        const double a = magnitudes[k];
-        if (a > largest)  // NaN never compares greater
-            largest = a;
-    }
+    if (below > 0)
+        largest = largestAbove(magnitudes, static_cast<int>(below), largest);
+    if (above < half)
+        largest = largestAbove(magnitudes + above, static_cast<int>(half - above), largest);
     double spur = -200.0;
     if (largest >= 0.0)
         spur = std::max(spur, 20.0 * std::log10(largest + 1e-20));

@@ -29,6 +29,7 @@ TEST(AnalyzeOptions, DefaultsAreTheWindows)
     EXPECT_EQ(o.recordLength, 1000);
     EXPECT_EQ(o.sampleRateHz, 1e9);
     EXPECT_EQ(o.records, -1);
+    EXPECT_EQ(o.threads, 0);
     EXPECT_EQ(o.file, "rec.bin");
 }
 
@@ -36,7 +37,8 @@ TEST(AnalyzeOptions, AcceptedForms)
 {
     AnalyzeOptions o;
     ASSERT_EQ(parse({"--record-length", "101", "--sample-rate=62.5 MS/s", "--window", "10", "--channels", "3,1",
-                     "--records", "7", "--constellation", "16qam", "--eye=3", "--format", "CSV", "--", "-odd.bin"},
+                     "--records", "7", "--constellation", "16qam", "--eye=3", "--format", "CSV", "--threads", "3", "--",
+                     "-odd.bin"},
                     o),
               "");
     EXPECT_EQ(o.recordLength, 101);
@@ -50,6 +52,7 @@ TEST(AnalyzeOptions, AcceptedForms)
     EXPECT_EQ(o.constellationType, 3);
     EXPECT_EQ(o.eyeChannel, 3);
     EXPECT_EQ(o.format, ReportFormat::Csv);
+    EXPECT_EQ(o.threads, 3);
     EXPECT_EQ(o.file, "-odd.bin");
     ASSERT_EQ(parse({"--help"}, o), "");
     EXPECT_TRUE(o.help);
@@ -96,6 +99,8 @@ TEST(AnalyzeOptions, RefusalsNameTheArgument)
         {"--eye", "4", "f"},
         {"--channels", "0,1", "--eye", "2", "f"},
         {"--format", "xml", "f"},
+        {"--threads", "0", "f"},
+        {"--threads", "5", "f"},
         {"--frobnicate", "f"},
         {"-x", "f"},
         {"f", "--records"},

@@ -14,6 +14,8 @@ namespace {
 // Longest record the analyser takes: the sample-file reader's own limit
 // (16 Mi samples per channel).
 constexpr long long kMaxRecordLength = 1LL << 24;
+// One thread per channel at most: the channels are what runs in parallel.
+constexpr long long kMaxThreads = 4;
 
 std::string lower(std::string s)
 {
@@ -61,7 +63,7 @@ const char* analyzeUsage()
     return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
            "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
            "                    [--eye CH] [--format table|json|csv] [--max-harmonic K]\n"
-           "                    [--stats] FILE\n"
+           "                    [--stats] [--threads N] FILE\n"
            "\n"
            "Measures a recorded sample file record by record, as the live window does.\n"
            "  --record-length N   samples per channel and record (default 1000)\n"
@@ -78,7 +80,10 @@ const char* analyzeUsage()
            "  --max-harmonic K    highest harmonic order of the IEEE 1241 figures, 2..50\n"
            "                      (default 6)\n"
            "  --stats             end with one JSON line: mean, std, min, max and count of\n"
-           "                      every figure of every channel over the records\n";
+           "                      every figure of every channel over the records\n"
+           "  --threads N         analyse the channels on N threads, 1 to 4 (default: one\n"
+           "                      per core for records of 16384 samples or more, else 1);\n"
+           "                      the report is the same for every N\n";
 }
 
 bool parseSampleRate(const std::string& text, double& sampleRateHz)
@@ -164,7 +169,7 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
         }
         static const char* const kKnown[] = {"--record-length", "--sample-rate", "--window", "--channels",
                                              "--records", "--constellation", "--eye", "--format",
-                                             "--max-harmonic"};
+                                             "--max-harmonic", "--threads"};
         bool known = false;
         for (const char* k : kKnown)
             known = known || name == k;
@@ -208,6 +213,11 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
                 return "--max-harmonic must be a whole number from 2 to " + std::to_string(kMaxHarmonicLimit)
                     + ", not '" + value + "'";
             o.maxHarmonic = static_cast<int>(v);
+        } else if (name == "--threads") {
+            if (!parseInteger(value, 1, kMaxThreads, v))
+                return "--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) + ", not '"
+                    + value + "'";
+            o.threads = static_cast<int>(v);
         } else if (name == "--format") {
             const std::string f = lower(value);
             if (f == "table")

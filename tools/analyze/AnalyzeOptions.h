@@ -21,6 +21,7 @@ struct AnalyzeOptions {
     ReportFormat format = ReportFormat::Table;
     int maxHarmonic = kDefaultMaxHarmonic;  // highest harmonic order of the standard set, 2 .. 50
     bool stats = false;           // --stats: one summary line over all records at the end
+    int threads = 0;              // 0: by record length (see main.cpp); 1: one thread, record by record
     std::string file;
     bool help = false;
 };
