@@ -12,12 +12,15 @@
 #include "WorkThread.h"
 #include "Writer.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImage>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -479,4 +482,63 @@ TEST_F(LiveWindow, StopEndsTheRecordingEvenAfterTheSourceListChanged)
     get<QPushButton>("btnRun")->click();
     EXPECT_FALSE(thread()->isRunning());
     EXPECT_FALSE(writer->isRunning());
+}
+
+// The drop-down entries follow the form's style in a title-bar list and in
+// the control column: the selected entry (163, 199, 216) inside an accent
+// border, the others white, and dark readable text in every entry, also once
+// the pointer has moved the selection to another entry.
+TEST_F(LiveWindow, ChoiceListEntriesAreDrawnInTheFormsStyle)
+{
+    togglePanel(Eye);
+    const QColor selected(163, 199, 216), accent(67, 134, 186), white(255, 255, 255);
+    const auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) <= 12;
+    };
+    // Fill at the entry's right end (clear of the text), border at its left
+    // edge, and whether a dark text pixel lies inside.
+    struct Entry {
+        QColor fill, border;
+        bool text;
+    };
+    const auto entry = [](QAbstractItemView* list, int row) {
+        const QImage image = list->viewport()->grab().toImage();
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        Entry e{image.pixelColor(r.right() - 3, r.center().y()), image.pixelColor(r.left(), r.center().y()),
+                false};
+        for (int x = r.left() + 2; x < r.right() - 2; ++x)
+            for (int y = r.top() + 2; y < r.bottom() - 2; ++y)
+                e.text = e.text || image.pixelColor(x, y).value() < 90;
+        return e;
+    };
+    for (const char* name : {"comBoxEyeChn", "comBoxSource"}) {
+        SCOPED_TRACE(name);
+        auto* box = get<QComboBox>(name);
+        box->setCurrentIndex(0);
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+        Entry current = entry(list, 0);
+        EXPECT_TRUE(near(current.fill, selected)) << current.fill.name().toStdString();
+        EXPECT_TRUE(near(current.border, accent)) << current.border.name().toStdString();
+        EXPECT_TRUE(current.text);
+
+        // The pointer moves to entry 2: it takes the selected look, entry 0
+        // turns white and stays readable.
+        const QPoint at = list->visualRect(list->model()->index(2, 0)).center();
+        QMouseEvent move(QEvent::MouseMove, at, list->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &move);
+        QHoverEvent hover(QEvent::HoverMove, at, at);
+        QApplication::sendEvent(list->viewport(), &hover);
+        const Entry hovered = entry(list, 2);
+        current = entry(list, 0);
+        EXPECT_TRUE(near(hovered.fill, selected)) << hovered.fill.name().toStdString();
+        EXPECT_TRUE(near(hovered.border, accent)) << hovered.border.name().toStdString();
+        EXPECT_TRUE(hovered.text);
+        EXPECT_TRUE(near(current.fill, white)) << current.fill.name().toStdString();
+        EXPECT_TRUE(current.text);
+        box->hidePopup();
+        EXPECT_EQ(box->currentIndex(), 0);   // looking is not choosing
+    }
 }
