@@ -165,24 +165,7 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
         }
     }
 
-    // The eye grows across frames. append() would drop the NaN points that
-    // separate its traces (a series refuses non-finite points one by one),
-    // so the grown list is handed over in one replace(). Emptying the series
-    // first leaves the taken copy unshared, so it grows in place instead of
-    // being copied whole on every frame.
-    for (int c = 0; c < 4; ++c) {
-        const h452::EyeChange& e = update.eye[c];
-        QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)];
-        if (e.isEmpty() || !series)
-            continue;
-        QVector<QPointF> points = e.clear ? QVector<QPointF>() : series->pointsVector();
-        series->replace(QVector<QPointF>());
-        points += e.batch;
-        const int trim = int(std::min<std::int64_t>(e.trimFront, points.size()));
-        if (trim > 0)
-            points.remove(0, trim);
-        series->replace(points);
-    }
+    applyEyeChanges(update);
 
     // Each fitted chart takes both ranges; the time chart's y range also
     // goes to the eye chart, which draws the same codes.

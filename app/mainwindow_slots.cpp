@@ -99,11 +99,13 @@ void MainWindow::oncomBoxEyeChnIndexChanged(int index)
         if (QtCharts::QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)])
             series->clear();
         frameMailbox.discardEye(c);
+        eyeHits[std::size_t(c)].clear();
     }
     // The persistence kept beside the series starts over with them.
     analysis.clearEyeSeries();
     eyeChannel = index;
     fitAxesPending = true;
+    showEyeImage();
 }
 
 void MainWindow::onbtnForceClicked() {}

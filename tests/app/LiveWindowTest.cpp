@@ -221,34 +221,37 @@ TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
     axis(FrequencyRsp, Qt::Horizontal)->setRange(0, 500);
     get<QComboBox>("comBoxEyeChn")->setCurrentIndex(2);
     get<QCheckBox>("checkBoxChn2")->setChecked(true);
+    // The five series and the eye's kept points of a channel.
     const auto sixOf = [this](int c) {
-        return std::vector<QXYSeries*>{series(Time, c),          series(Frequency, c),
-                                       series(FrequencyRsp, c),  series(Constellation, c),
-                                       series(Eye, c),           overview(c)};
+        std::vector<std::size_t> n;
+        for (QXYSeries* s : {series(Time, c), series(Frequency, c), series(FrequencyRsp, c),
+                             series(Constellation, c), overview(c)})
+            n.push_back(std::size_t(s->count()));
+        n.push_back(eyePoints(c));
+        return n;
+    };
+    const auto allEmpty = [&](int c) {
+        const std::vector<std::size_t> n = sixOf(c);
+        return std::all_of(n.begin(), n.end(), [](std::size_t k) { return k == 0; });
     };
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            for (QXYSeries* s : sixOf(2))
-                if (s->count() == 0)
-                    return false;
-            return true;
+            const std::vector<std::size_t> n = sixOf(2);
+            return std::none_of(n.begin(), n.end(), [](std::size_t k) { return k == 0; });
         },
         kWaitMs));
 
-    // The eye's traces stay apart: the NaN points between them survive the
-    // hand-off (a series drops them when they are appended one by one).
-    const QVector<QPointF> eye = series(Eye, 2)->pointsVector();
-    EXPECT_TRUE(std::any_of(eye.begin(), eye.end(), [](const QPointF& p) { return std::isnan(p.x()); }));
+    // The eye's traces stay apart: the separators between them survive the
+    // hand-off (kept, but counting no hit).
+    EXPECT_GT(eyePoints(2), window->eyeHistory(2).image().total());
 
     get<QCheckBox>("checkBoxChn2")->setChecked(false);
-    for (QXYSeries* s : sixOf(2))
-        EXPECT_EQ(s->count(), 0);
+    EXPECT_TRUE(allEmpty(2));
     EXPECT_EQ(get<QLabel>("labChn2Color")->styleSheet(),
               QStringLiteral("background-color: rgb(247, 247, 247);"));
     // Frames that were on their way bring no stale points back.
     ASSERT_TRUE(waitFrames(3));
-    for (QXYSeries* s : sixOf(2))
-        EXPECT_EQ(s->count(), 0);
+    EXPECT_TRUE(allEmpty(2));
 
     get<QCheckBox>("checkBoxChn2")->setChecked(true);
     EXPECT_EQ(get<QLabel>("labChn2Color")->styleSheet(),
@@ -256,11 +259,13 @@ TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
     ASSERT_TRUE(QTest::qWaitFor([&] { return series(Time, 2)->count() > 0; }, kWaitMs));
 
     // Changing the eye channel empties every eye series.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return series(Eye, 2)->count() > 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return eyePoints(2) > 0; }, kWaitMs));
     stop();
     get<QComboBox>("comBoxEyeChn")->setCurrentIndex(0);
-    for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(series(Eye, c)->count(), 0);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(eyePoints(c), 0u);
+        EXPECT_TRUE(window->eyeHistory(c).image().isEmpty());
+    }
 }
 
 TEST_F(LiveWindow, RecordLengthHasAFloorOfOneHundred)
@@ -541,4 +546,33 @@ TEST_F(LiveWindow, ChoiceListEntriesAreDrawnInTheFormsStyle)
         box->hidePopup();
         EXPECT_EQ(box->currentIndex(), 0);   // looking is not choosing
     }
+}
+
+// The eye is drawn from its hit counts: in the channel colour on screen, kept
+// through a new axis range (a fit), and in other colours with the colour scale.
+TEST_F(LiveWindow, EyeImageShowsAndSurvivesAFit)
+{
+    togglePanel(Eye);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return eyePoints(0) > 0; }, kWaitMs));
+    stop();
+    const std::uint64_t hits = window->eyeHistory(0).image().total();
+    const QColor colour(240, 228, 66);   // channel 0
+    const auto pixelsIn = [&](const QColor& c) {
+        const QImage img = view(Eye)->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += img.pixelColor(x, y) == c;
+        return n;
+    };
+    EXPECT_GT(pixelsIn(colour), 0);
+
+    // A fit sets new ranges on the eye's y axis: same counts, still drawn.
+    axis(Eye, Qt::Vertical)->setRange(-20000, 20000);
+    EXPECT_EQ(window->eyeHistory(0).image().total(), hits);
+    EXPECT_GT(pixelsIn(colour), 0);
+
+    get<QComboBox>("comBoxEyeLook")->setCurrentIndex(1);
+    EXPECT_EQ(pixelsIn(colour), 0);
+    EXPECT_EQ(window->eyeHistory(0).image().total(), hits);
 }
