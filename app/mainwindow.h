@@ -19,6 +19,7 @@
 // dataMutex is taken only through DataLock.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -139,7 +140,8 @@ private:
     void fitAxes();
     h452::FrameSettings frameSettings() const;
     void connectAxisRangeSnapshot();
-    void applyPendingFrame();
+    void applyPendingFrame();   // takes and applies the waiting update now
+    void onFrameWake();         // the same, once the repaint pace allows
     void applyFrameUpdate(const h452::FrameUpdate& update);
     QtCharts::QXYSeries* seriesOf(h452::SeriesKind kind, int channel) const;
     // mainwindow_eye.cpp: the eye drawn from hit counts.
@@ -218,6 +220,11 @@ private:
     h452::FrameMailbox frameMailbox;
     // Started (queued) by the mailbox's wake-up; applies the waiting update.
     QTimer* frameWakeTimer = nullptr;
+    // Repaint pace: at most one applied update per framePaceMs (25 ms, 40 a
+    // second: smooth to the eye, and the software renderer of a remote
+    // desktop keeps up with every panel shown); framePace times the last one.
+    int framePaceMs = 25;
+    QElapsedTimer framePace;
     // Figures that came with the last applied update; GUI thread only.
     h452::FigureTable shownFigures{};
     // The eye channel chosen in comBoxEyeChn, for the acquisition thread

@@ -126,17 +126,39 @@ void MainWindow::connectAxisRangeSnapshot()
     frameWakeTimer = new QTimer(this);
     frameWakeTimer->setSingleShot(true);
     frameWakeTimer->setInterval(0);
-    connect(frameWakeTimer, &QTimer::timeout, this, &MainWindow::applyPendingFrame);
+    connect(frameWakeTimer, &QTimer::timeout, this, &MainWindow::onFrameWake);
     frameMailbox.setWakeUp([timer = frameWakeTimer]() {
         QMetaObject::invokeMethod(timer, "start", Qt::QueuedConnection);
     });
 }
 
+// Repaints are paced: an update arriving sooner than framePaceMs after the
+// last one waits in the mailbox (where later frames merge into it) until the
+// pace allows. Applying an update makes the views repaint; unpaced, a fast
+// acquisition kept the GUI thread painting back to back, burning a core and
+// leaving input waiting behind the paints. Only this thread's timer is
+// involved: the mailbox and its wake-up are unchanged.
+void MainWindow::onFrameWake()
+{
+    if (framePace.isValid()) {
+        const qint64 wait = framePaceMs - framePace.elapsed();
+        if (wait > 0) {
+            frameWakeTimer->start(int(wait));
+            return;
+        }
+    }
+    applyPendingFrame();
+}
+
 void MainWindow::applyPendingFrame()
 {
+    // The next wake-up from the acquisition thread starts the timer afresh.
+    frameWakeTimer->setInterval(0);
     h452::FrameUpdate update;
-    if (frameMailbox.take(update))
+    if (frameMailbox.take(update)) {
+        framePace.start();
         applyFrameUpdate(update);
+    }
 }
 
 QXYSeries* MainWindow::seriesOf(h452::SeriesKind kind, int channel) const
