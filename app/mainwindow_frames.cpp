@@ -6,9 +6,9 @@
 // (acquisition/FrameProcessor.h) runs the analyses and builds a FrameUpdate,
 // which goes into the one-slot FrameMailbox. When the mailbox goes from empty
 // to full it posts one payload-free queued call; applyPendingFrame() then
-// takes the (possibly merged) update on the GUI thread and applies it:
-// replace() for the replaced series, one replace() of the grown eye series,
-// setRange() for a fit. The chart x ranges that frame processing filters
+// takes the (possibly merged) update on the GUI thread, at the repaint pace,
+// and applies it: replace() for the replaced series, the eye's changes to
+// its hit counts (mainwindow_eye.cpp), setRange() for a fit. The chart x ranges that frame processing filters
 // against come from axisRanges, a snapshot under its own lock that every
 // range change of the three charts refreshes.
 #include "mainwindow.h"
