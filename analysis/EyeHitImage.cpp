@@ -61,19 +61,38 @@ void EyeHitImage::add(const double* x, const double* y, std::size_t count, int s
         timeBins_ = std::max(2, firstTraceLength(x, count));
         counts_.assign(std::size_t(kEyeValueBins) * std::size_t(timeBins_), 0u);
     }
+    const auto bump = [this, sign](int row, int col) {
+        std::uint32_t& c = counts_[std::size_t(row) * std::size_t(timeBins_) + std::size_t(col)];
+        if (sign > 0)
+            ++c;
+        else if (c > 0)
+            --c;
+    };
+    int prevRow = -1;
+    int prevCol = -1;
+    double prevX = 0.0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i]))
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
+            prevRow = -1;   // a separator: the next point starts a trace
             continue;
+        }
         const int row = std::clamp(valueBinOf(y[i]), 0, kEyeValueBins - 1);
         const int col = std::clamp(timeBinOf(x[i]), 0, timeBins_ - 1);
-        std::uint32_t& c = counts_[std::size_t(row) * std::size_t(timeBins_) + std::size_t(col)];
-        if (sign > 0) {
-            ++c;
-            ++total_;
-        } else if (c > 0) {
-            --c;
-            --total_;
+        bump(row, col);
+        total_ = sign > 0 ? total_ + 1 : (total_ > 0 ? total_ - 1 : 0);
+        // A line from the previous sample of the same trace passes the value
+        // bins between the two: the first half counts in the earlier
+        // sample's time bin, the rest in this one's, so a step (a square
+        // wave's edge) shows as the line series drew it.
+        if (prevRow >= 0 && x[i] > prevX && std::abs(row - prevRow) > 1) {
+            const int step = row > prevRow ? 1 : -1;
+            const int gap = std::abs(row - prevRow) - 1;
+            for (int k = 1; k <= gap; ++k)
+                bump(prevRow + step * k, k <= gap / 2 ? prevCol : col);
         }
+        prevRow = row;
+        prevCol = col;
+        prevX = x[i];
     }
 }
 

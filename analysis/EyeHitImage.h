@@ -34,9 +34,12 @@ public:
     void clear();
 
     // Adds (sign +1) or takes back (sign -1) one hit per finite point
-    // (x[i], y[i]), i < count: x the trace time 0 .. 1, y in ADC codes.
+    // (x[i], y[i]), i < count: x the trace time 0 .. 1, y in ADC codes, and
+    // one per value bin that the line to the next point of the same trace
+    // crosses (a trace ends at a separator or where time steps back).
     // Points outside the grid count in its edge bins; non-finite points (the
-    // separators) count nowhere. A take-back never goes below zero.
+    // separators) count nowhere. A take-back never goes below zero; taking
+    // back the same points in the same order undoes an add exactly.
     // The first add() after clear() sizes the time axis from its first
     // trace: one bin per sample (at most kEyeMaxTimeBins).
     //   x, y: count entries each.
@@ -44,6 +47,7 @@ public:
 
     int timeBins() const { return timeBins_; }
     bool isEmpty() const { return total_ == 0; }
+    // Points counted (the cells crossed between them are not points).
     std::uint64_t total() const { return total_; }
     // Hits in a cell; 0 outside the grid.
     std::uint32_t at(int valueBin, int timeBin) const;

@@ -67,6 +67,11 @@ TEST(EyeHitImage, FramesAccumulateAndAClearStartsAfresh)
     for (int t = 0; t < 100; ++t)
         onLevels += history.image().at(high, t) + history.image().at(low, t);
     EXPECT_EQ(onLevels, 2 * once);
+    // Each trace's edge, between samples 49 and 50, crosses the values in
+    // between once, as a line drawn through the samples would.
+    const int middle = EyeHitImage::valueBinOf(0.0);
+    EXPECT_EQ(history.image().at(middle, 49) + history.image().at(middle, 50), 400u);
+    EXPECT_EQ(history.image().at(middle, 20), 0u);
 
     // A channel change clears first, then the new batch counts alone.
     history.apply(true, nullptr, nullptr, 0, 0);
