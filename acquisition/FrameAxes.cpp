@@ -67,16 +67,6 @@ PointBounds PointBounds::of(const QVector<QPointF>& points)
     return b;
 }
 
-PointBounds PointBounds::of(const double* x, const double* y, int count, double xDivisor)
-{
-    PointBounds b;
-    if (!x || !y)
-        return b;
-    for (int i = 0; i < count; ++i)
-        b.include(QPointF(x[i] / xDivisor, y[i]));
-    return b;
-}
-
 void SeriesBoundsStore::set(SeriesKind kind, int channel, const QVector<QPointF>& points)
 {
     set(kind, channel, PointBounds::of(points));

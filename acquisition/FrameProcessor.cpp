@@ -58,10 +58,11 @@ void FrameProcessor::addSeries(FrameUpdate& update, SeriesKind kind, const doubl
             update.at(SeriesKind::Overview, channel) = {true, std::move(all_)};
             all_ = QVector<QPointF>();
         }
-        if (kind == SeriesKind::Spectrum || kind == SeriesKind::FreqRsp)
-            bounds_.set(kind, channel, PointBounds::of(x, y, count, 1e6));
-        else
-            bounds_.set(kind, channel, shown_);
+        // The fit takes what is plotted: a zoomed spectrum keeps its zoom and
+        // gets the y range of the points in view. Thinning keeps each
+        // bucket's extremes, so the thinned list has the bounds of all kept
+        // points.
+        bounds_.set(kind, channel, shown_);
         update.at(kind, channel) = {true, std::move(shown_)};
         shown_ = QVector<QPointF>();
     } catch (const std::exception&) {

@@ -70,9 +70,6 @@ struct PointBounds {
     void include(const QPointF& p);
     void include(const PointBounds& other);
     static PointBounds of(const QVector<QPointF>& points);
-    // Over (x[i] / xDivisor, y[i]) for i < count; the same division as the
-    // list builder's, so a fitted range holds its extreme points exactly.
-    static PointBounds of(const double* x, const double* y, int count, double xDivisor);
 };
 
 // Axis ranges of one chart, set by a fit: the bounds of the points it covers;

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLabel>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <cstring>
@@ -62,6 +63,13 @@ void MainWindow::setupForm()
     const QString version = QCoreApplication::applicationVersion();
     if (!version.isEmpty())
         setWindowTitle(QStringLiteral("%1 v%2").arg(windowTitle(), version));
+    // A combo box draws its drop-down entries with its own menu-like
+    // delegate, which ignores the style sheet's item rules (the current entry
+    // came out in the platform's highlight, the hovered one unreadable). A
+    // styled delegate draws each entry by those rules: selected and hovered
+    // in (163, 199, 216) with the accent border, black text throughout.
+    for (QComboBox* box : findChildren<QComboBox*>())
+        box->setItemDelegate(new QStyledItemDelegate(box));
 }
 
 void MainWindow::setupDeviceAndThreads()

@@ -11,6 +11,7 @@
 //   mainwindow_controls.cpp run-state look, set-ups, channel switches, time axis, constellation
 //   mainwindow_panels.cpp   show buttons, relayout, tick counts, window move, settings dialog
 //   mainwindow_trigger.cpp  trigger source and sample rate sent to the board
+//   mainwindow_eye.cpp      the eye drawn from hit counts
 //
 // Threads: every member function runs on the GUI thread except onDealData,
 // which runs on the acquisition thread inside WorkThread::sigSendData (direct
@@ -18,9 +19,11 @@
 // dataMutex is taken only through DataLock.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
+#include "EyeHitImage.h"
 #include "FrameMailbox.h"
 #include "FrameProcessor.h"
 #include "RecordSource.h"
@@ -37,7 +40,9 @@ class Settings;
 class WorkThread;
 class BlockRing;
 class Writer;
+class EyeImageItem;
 class QAction;
+class QComboBox;
 class QEvent;
 class QMoveEvent;
 class QPushButton;
@@ -59,6 +64,10 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow();
     ~MainWindow() override;
+
+    // The eye hit counts of a channel (0 to 3) as drawn; for tests and
+    // benchmarks. GUI thread only.
+    const h452::EyeHitHistory& eyeHistory(int channel) const { return eyeHits[std::size_t(channel & 3)]; }
 
     // ---- Event handlers (window move and maximise) ----------------------
     // mainwindow_panels.cpp
@@ -131,9 +140,14 @@ private:
     void fitAxes();
     h452::FrameSettings frameSettings() const;
     void connectAxisRangeSnapshot();
-    void applyPendingFrame();
+    void applyPendingFrame();   // takes and applies the waiting update now
+    void onFrameWake();         // the same, once the repaint pace allows
     void applyFrameUpdate(const h452::FrameUpdate& update);
     QtCharts::QXYSeries* seriesOf(h452::SeriesKind kind, int channel) const;
+    // mainwindow_eye.cpp: the eye drawn from hit counts.
+    void setupEyeImage();
+    void applyEyeChanges(const h452::FrameUpdate& update);
+    void showEyeImage();
     // mainwindow_run.cpp: run control and the single acquisition.
     int applyRunState();
     int singleAcquisition(int n, int ddr4Address);
@@ -206,11 +220,21 @@ private:
     h452::FrameMailbox frameMailbox;
     // Started (queued) by the mailbox's wake-up; applies the waiting update.
     QTimer* frameWakeTimer = nullptr;
+    // Repaint pace: at most one applied update per framePaceMs (25 ms, 40 a
+    // second: smooth to the eye, and the software renderer of a remote
+    // desktop keeps up with every panel shown); framePace times the last one.
+    int framePaceMs = 25;
+    QElapsedTimer framePace;
     // Figures that came with the last applied update; GUI thread only.
     h452::FigureTable shownFigures{};
     // The eye channel chosen in comBoxEyeChn, for the acquisition thread
     // (widgets are read on the GUI thread only).
     std::atomic<int> eyeChannel{0};
+    // The eye's points and hit counts per channel, fed by the applied
+    // updates; only the eye channel's is drawn (by eyeImage). GUI thread only.
+    std::array<h452::EyeHitHistory, 4> eyeHits;
+    EyeImageItem* eyeImage = nullptr;
+    QComboBox* comBoxEyeLook = nullptr;   // channel colour or colour scale
     // A relayout was asked for while the window moved; the move-settle
     // handler runs it (the window's first show moves it, too).
     bool relayoutDeferred = false;

@@ -318,6 +318,8 @@ void MainWindow::setupCharts()
         plotSplitter->addWidget(parts.widget);
     plotSplitter->setSizes({1, 1, 1, 1, 1, 1});
     ui->verticalLayout_4->insertWidget(1, plotSplitter, 1);
+
+    setupEyeImage();
 }
 
 void MainWindow::setupStatTable()

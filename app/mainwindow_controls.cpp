@@ -151,6 +151,8 @@ void MainWindow::switchChannel(int channel, int state)
             frameMailbox.discardChannel(channel);
             frameProcessor.forgetChannel(channel);
             analysis.clearEyeSeries(channel);
+            eyeHits[std::size_t(channel)].clear();
+            showEyeImage();
         }
         channelEnabled[channel] = on;
     }

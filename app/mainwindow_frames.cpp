@@ -6,9 +6,9 @@
 // (acquisition/FrameProcessor.h) runs the analyses and builds a FrameUpdate,
 // which goes into the one-slot FrameMailbox. When the mailbox goes from empty
 // to full it posts one payload-free queued call; applyPendingFrame() then
-// takes the (possibly merged) update on the GUI thread and applies it:
-// replace() for the replaced series, one replace() of the grown eye series,
-// setRange() for a fit. The chart x ranges that frame processing filters
+// takes the (possibly merged) update on the GUI thread, at the repaint pace,
+// and applies it: replace() for the replaced series, the eye's changes to
+// its hit counts (mainwindow_eye.cpp), setRange() for a fit. The chart x ranges that frame processing filters
 // against come from axisRanges, a snapshot under its own lock that every
 // range change of the three charts refreshes.
 #include "mainwindow.h"
@@ -126,17 +126,39 @@ void MainWindow::connectAxisRangeSnapshot()
     frameWakeTimer = new QTimer(this);
     frameWakeTimer->setSingleShot(true);
     frameWakeTimer->setInterval(0);
-    connect(frameWakeTimer, &QTimer::timeout, this, &MainWindow::applyPendingFrame);
+    connect(frameWakeTimer, &QTimer::timeout, this, &MainWindow::onFrameWake);
     frameMailbox.setWakeUp([timer = frameWakeTimer]() {
         QMetaObject::invokeMethod(timer, "start", Qt::QueuedConnection);
     });
 }
 
+// Repaints are paced: an update arriving sooner than framePaceMs after the
+// last one waits in the mailbox (where later frames merge into it) until the
+// pace allows. Applying an update makes the views repaint; unpaced, a fast
+// acquisition kept the GUI thread painting back to back, burning a core and
+// leaving input waiting behind the paints. Only this thread's timer is
+// involved: the mailbox and its wake-up are unchanged.
+void MainWindow::onFrameWake()
+{
+    if (framePace.isValid()) {
+        const qint64 wait = framePaceMs - framePace.elapsed();
+        if (wait > 0) {
+            frameWakeTimer->start(int(wait));
+            return;
+        }
+    }
+    applyPendingFrame();
+}
+
 void MainWindow::applyPendingFrame()
 {
+    // The next wake-up from the acquisition thread starts the timer afresh.
+    frameWakeTimer->setInterval(0);
     h452::FrameUpdate update;
-    if (frameMailbox.take(update))
+    if (frameMailbox.take(update)) {
+        framePace.start();
         applyFrameUpdate(update);
+    }
 }
 
 QXYSeries* MainWindow::seriesOf(h452::SeriesKind kind, int channel) const
@@ -165,24 +187,7 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
         }
     }
 
-    // The eye grows across frames. append() would drop the NaN points that
-    // separate its traces (a series refuses non-finite points one by one),
-    // so the grown list is handed over in one replace(). Emptying the series
-    // first leaves the taken copy unshared, so it grows in place instead of
-    // being copied whole on every frame.
-    for (int c = 0; c < 4; ++c) {
-        const h452::EyeChange& e = update.eye[c];
-        QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)];
-        if (e.isEmpty() || !series)
-            continue;
-        QVector<QPointF> points = e.clear ? QVector<QPointF>() : series->pointsVector();
-        series->replace(QVector<QPointF>());
-        points += e.batch;
-        const int trim = int(std::min<std::int64_t>(e.trimFront, points.size()));
-        if (trim > 0)
-            points.remove(0, trim);
-        series->replace(points);
-    }
+    applyEyeChanges(update);
 
     // Each fitted chart takes both ranges; the time chart's y range also
     // goes to the eye chart, which draws the same codes.

@@ -54,6 +54,11 @@ void MainWindow::setupConnections()
     // Only the time view's zoom follows into the time-span list; the zoom of
     // the other views reaches nothing.
     connect(panel(h452::Panel::Time).view, &InteractiveChartView::sigZoomAxis, this, &MainWindow::onZoomAxis);
+    // A double-click shows the whole record, or the spectrum up to half the
+    // sample rate; the other views return to their start ranges.
+    panel(h452::Panel::Time).view->fullXRange = [this] { return std::make_pair(0.0, double(recordLength)); };
+    for (h452::Panel p : {h452::Panel::Frequency, h452::Panel::FrequencyRsp})
+        panel(p).view->fullXRange = [this] { return std::make_pair(0.0, sampleRateHz / 2e6); };
     connect(ui->btnTimeShow, &QPushButton::clicked, this, &MainWindow::onbtnTimeShowClicked);
     connect(ui->btnMeasurementsShow, &QPushButton::clicked, this, &MainWindow::onbtnMeasurementsShowClicked);
     connect(ui->btnFrequencyShow, &QPushButton::clicked, this, &MainWindow::onbtnFrequencyShowClicked);
@@ -94,11 +99,13 @@ void MainWindow::oncomBoxEyeChnIndexChanged(int index)
         if (QtCharts::QXYSeries* series = panel(h452::Panel::Eye).series[std::size_t(c)])
             series->clear();
         frameMailbox.discardEye(c);
+        eyeHits[std::size_t(c)].clear();
     }
     // The persistence kept beside the series starts over with them.
     analysis.clearEyeSeries();
     eyeChannel = index;
     fitAxesPending = true;
+    showEyeImage();
 }
 
 void MainWindow::onbtnForceClicked() {}

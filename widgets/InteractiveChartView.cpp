@@ -99,3 +99,22 @@ void InteractiveChartView::zoom(double factor, int mouseX)
     axisX->setRange(newMin, newMin + newSpan);
     emit sigZoomAxis();
 }
+
+void InteractiveChartView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        showFullRange();
+    QChartView::mouseDoubleClickEvent(event);
+}
+
+void InteractiveChartView::showFullRange()
+{
+    if (!axisX)
+        return;
+    const std::pair<double, double> range =
+        fullXRange ? fullXRange() : std::make_pair(initialXMin, initialXMax);
+    if (!std::isfinite(range.first) || !std::isfinite(range.second) || !(range.first < range.second))
+        return;
+    axisX->setRange(range.first, range.second);
+    emit sigZoomAxis();
+}

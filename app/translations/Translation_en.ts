@@ -684,6 +684,14 @@
         <translation>Samples</translation>
     </message>
     <message>
+        <source>轨迹</source>
+        <translation>Traces</translation>
+    </message>
+    <message>
+        <source>色阶</source>
+        <translation>Colour scale</translation>
+    </message>
+    <message>
         <source>触发阈值</source>
         <translation>Threshold</translation>
     </message>

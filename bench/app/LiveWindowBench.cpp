@@ -12,6 +12,15 @@
 // event loop; reports frames processed and updates applied per second. More
 // frames than updates means the mailbox merged frames the GUI had no time to
 // draw one by one.
+//
+// BM_Painted: what the user sees while frames stream back to back. Args:
+// record length, panels (0: the Time view alone, paced at 60 Hz; 1: all
+// six, at the window's pace), both with four channels. painted_per_s counts the chart views' repaints (paint events that
+// reached a shown view's viewport), the smallest over the shown views;
+// max_stall_ms is the longest single pass of the GUI thread's event loop
+// after the first half second (start-up and the first show excepted), i.e.
+// the longest time the window could not react to input. frames_per_s is the
+// acquisition side's rate for comparison.
 #include "mainwindow.h"
 
 #include "InteractiveChartView.h"
@@ -23,12 +32,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QValueAxis>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -36,6 +47,7 @@
 
 struct LiveWindowProbe {
     static void applyPending(MainWindow& w) { w.applyPendingFrame(); }
+    static void setPaceMs(MainWindow& w, int ms) { w.framePaceMs = ms; }
     static QtCharts::QValueAxis* timeAxisX(MainWindow& w) { return w.panel(h452::Panel::Time).axisX; }
 };
 
@@ -46,7 +58,7 @@ struct Rig {
     WorkThread* thread = nullptr;
     std::vector<double> data[4];
 
-    explicit Rig(int n)
+    explicit Rig(int n, bool allPanels = true)
     {
         window = std::make_unique<MainWindow>();
         window->resize(1600, 1000);
@@ -58,9 +70,10 @@ struct Rig {
             run->click();
         for (const char* name : {"checkBoxChn0", "checkBoxChn1", "checkBoxChn2", "checkBoxChn3"})
             window->findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(true);
-        for (const char* name : {"btnMeasurementsShow", "btnFrequencyShow", "btnFrequencyRspShow",
-                                 "btnConstellationShow", "btnEyeShow"})
-            window->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+        if (allPanels)
+            for (const char* name : {"btnMeasurementsShow", "btnFrequencyShow", "btnFrequencyRspShow",
+                                     "btnConstellationShow", "btnEyeShow"})
+                window->findChild<QPushButton*>(QString::fromLatin1(name))->click();
         // The record length of the frames, as a start would set it.
         thread->setParameters(n, 0, acquisition::kModeFreeTrigger, 100, 1, 100);
         LiveWindowProbe::timeAxisX(*window)->setRange(0, n);
@@ -124,6 +137,82 @@ void BM_SustainedFrames(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SustainedFrames)->Arg(1000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Counts the paint events a viewport receives.
+class PaintCounter : public QObject
+{
+public:
+    long count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+void BM_Painted(benchmark::State& state)
+{
+    Rig rig(int(state.range(0)), state.range(1) != 0);
+    // The Time view alone is measured at a 60 Hz pace, every panel at the
+    // window's own.
+    if (state.range(1) == 0)
+        LiveWindowProbe::setPaceMs(*rig.window, 16);
+    std::vector<std::unique_ptr<PaintCounter>> counters;
+    for (InteractiveChartView* view : rig.window->findChildren<InteractiveChartView*>()) {
+        if (!view->isVisible())
+            continue;
+        counters.push_back(std::make_unique<PaintCounter>());
+        view->viewport()->installEventFilter(counters.back().get());
+    }
+    for (auto _ : state) {
+        std::atomic<bool> stop{false};
+        std::atomic<long> frames{0};
+        for (auto& c : counters)
+            c->count = 0;
+        std::thread producer([&] {
+            while (!stop.load()) {
+                rig.deliverFrame();
+                frames.fetch_add(1);
+            }
+        });
+        QElapsedTimer clock, pass;
+        clock.start();
+        qint64 maxStall = 0;
+        std::vector<long> warm(counters.size(), 0);
+        bool warmedUp = false;
+        while (clock.elapsed() < 3500) {
+            pass.start();
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            const qint64 took = pass.elapsed();
+            if (!warmedUp && clock.elapsed() >= 500) {
+                warmedUp = true;
+                for (std::size_t i = 0; i < counters.size(); ++i)
+                    warm[i] = counters[i]->count;
+            } else if (warmedUp) {
+                maxStall = std::max(maxStall, took);
+            }
+        }
+        stop = true;
+        producer.join();
+        const double seconds = (clock.elapsed() - 500) / 1000.0;
+        long fewest = counters.empty() ? 0 : counters[0]->count - warm[0];
+        for (std::size_t i = 0; i < counters.size(); ++i)
+            fewest = std::min(fewest, counters[i]->count - warm[i]);
+        state.counters["painted_per_s"] = double(fewest) / seconds;
+        state.counters["max_stall_ms"] = double(maxStall);
+        state.counters["frames_per_s"] = double(frames.load()) / (clock.elapsed() / 1000.0);
+        state.counters["views"] = double(counters.size());
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_Painted)
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({20000, 0})
+    ->Args({20000, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -175,23 +175,32 @@ TEST(FrameProcessor, EyePersistenceSurvivesMergedHandOffs)
     }
 }
 
-// The frequency response starts on 180 to 220 MHz; a tone at 100 MHz lies
-// outside. A fit must still find it (it looks at every delivered point, not
-// only the visible ones), and the next frame then shows it.
-TEST(FrameProcessorFit, FitBringsPointsOutsideTheRangeIntoView)
+// The fit takes the plotted points: a zoomed spectrum keeps its zoom (the
+// x range shrinks at most to the outermost bins in view) and its y range
+// comes from the points in view; a chart with nothing in view keeps its axes.
+TEST(FrameProcessorFit, FitKeepsTheZoomedView)
 {
     Rig rig;
+    rig.settings.panelVisible[int(Panel::Frequency)] = true;
     rig.settings.panelVisible[int(Panel::FrequencyRsp)] = true;
+    rig.ranges.set(FitChart::Spectrum, 35, 316);
     rig.fitPending = true;
+    // 100 MHz lies outside the frequency response's start range 180 to 220.
     FrameUpdate u = rig.run(tone(1000, 100e6, 8000));
-    ASSERT_TRUE(u.at(SeriesKind::FreqRsp, 0).replace);
-    EXPECT_TRUE(u.at(SeriesKind::FreqRsp, 0).points.isEmpty());
-    ASSERT_TRUE(u.fit[int(FitChart::FreqRsp)].valid);
-    // 1e-9 MHz: bin frequencies come from (j / N - 0.5) * fs, a few nHz off.
-    EXPECT_NEAR(u.fit[int(FitChart::FreqRsp)].xMin, 100.0, 1e-9);
-    EXPECT_EQ(u.fit[int(FitChart::FreqRsp)].xMax, u.fit[int(FitChart::FreqRsp)].xMin);
+    const AxisRanges& s = u.fit[int(FitChart::Spectrum)];
+    ASSERT_TRUE(s.valid);
+    EXPECT_GE(s.xMin, 35.0);
+    EXPECT_LT(s.xMin, 36.0);
+    EXPECT_LE(s.xMax, 316.0);
+    EXPECT_GT(s.xMax, 315.0);
+    EXPECT_NEAR(s.yMax, 20 * std::log10(8000.0 / 32767.0), 0.01);   // the tone, in view
+    EXPECT_FALSE(u.fit[int(FitChart::FreqRsp)].valid);
+    EXPECT_EQ(rig.ranges.get(FitChart::FreqRsp).lo, 180.0);
 
+    // The next frame filters against the fitted range, which still holds the tone.
     u = rig.run(tone(1000, 100e6, 8000));
-    ASSERT_EQ(u.at(SeriesKind::FreqRsp, 0).points.size(), 1);
-    EXPECT_NEAR(u.at(SeriesKind::FreqRsp, 0).points[0].x(), 100.0, 1e-9);
+    const QVector<QPointF>& shown = u.at(SeriesKind::Spectrum, 0).points;
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_GE(shown.first().x(), 35.0);
+    EXPECT_LE(shown.last().x(), 316.0);
 }

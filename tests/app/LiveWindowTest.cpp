@@ -12,12 +12,15 @@
 #include "WorkThread.h"
 #include "Writer.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImage>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -218,34 +221,37 @@ TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
     axis(FrequencyRsp, Qt::Horizontal)->setRange(0, 500);
     get<QComboBox>("comBoxEyeChn")->setCurrentIndex(2);
     get<QCheckBox>("checkBoxChn2")->setChecked(true);
+    // The five series and the eye's kept points of a channel.
     const auto sixOf = [this](int c) {
-        return std::vector<QXYSeries*>{series(Time, c),          series(Frequency, c),
-                                       series(FrequencyRsp, c),  series(Constellation, c),
-                                       series(Eye, c),           overview(c)};
+        std::vector<std::size_t> n;
+        for (QXYSeries* s : {series(Time, c), series(Frequency, c), series(FrequencyRsp, c),
+                             series(Constellation, c), overview(c)})
+            n.push_back(std::size_t(s->count()));
+        n.push_back(eyePoints(c));
+        return n;
+    };
+    const auto allEmpty = [&](int c) {
+        const std::vector<std::size_t> n = sixOf(c);
+        return std::all_of(n.begin(), n.end(), [](std::size_t k) { return k == 0; });
     };
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            for (QXYSeries* s : sixOf(2))
-                if (s->count() == 0)
-                    return false;
-            return true;
+            const std::vector<std::size_t> n = sixOf(2);
+            return std::none_of(n.begin(), n.end(), [](std::size_t k) { return k == 0; });
         },
         kWaitMs));
 
-    // The eye's traces stay apart: the NaN points between them survive the
-    // hand-off (a series drops them when they are appended one by one).
-    const QVector<QPointF> eye = series(Eye, 2)->pointsVector();
-    EXPECT_TRUE(std::any_of(eye.begin(), eye.end(), [](const QPointF& p) { return std::isnan(p.x()); }));
+    // The eye's traces stay apart: the separators between them survive the
+    // hand-off (kept, but counting no hit).
+    EXPECT_GT(eyePoints(2), window->eyeHistory(2).image().total());
 
     get<QCheckBox>("checkBoxChn2")->setChecked(false);
-    for (QXYSeries* s : sixOf(2))
-        EXPECT_EQ(s->count(), 0);
+    EXPECT_TRUE(allEmpty(2));
     EXPECT_EQ(get<QLabel>("labChn2Color")->styleSheet(),
               QStringLiteral("background-color: rgb(247, 247, 247);"));
     // Frames that were on their way bring no stale points back.
     ASSERT_TRUE(waitFrames(3));
-    for (QXYSeries* s : sixOf(2))
-        EXPECT_EQ(s->count(), 0);
+    EXPECT_TRUE(allEmpty(2));
 
     get<QCheckBox>("checkBoxChn2")->setChecked(true);
     EXPECT_EQ(get<QLabel>("labChn2Color")->styleSheet(),
@@ -253,11 +259,13 @@ TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
     ASSERT_TRUE(QTest::qWaitFor([&] { return series(Time, 2)->count() > 0; }, kWaitMs));
 
     // Changing the eye channel empties every eye series.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return series(Eye, 2)->count() > 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return eyePoints(2) > 0; }, kWaitMs));
     stop();
     get<QComboBox>("comBoxEyeChn")->setCurrentIndex(0);
-    for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(series(Eye, c)->count(), 0);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(eyePoints(c), 0u);
+        EXPECT_TRUE(window->eyeHistory(c).image().isEmpty());
+    }
 }
 
 TEST_F(LiveWindow, RecordLengthHasAFloorOfOneHundred)
@@ -479,4 +487,92 @@ TEST_F(LiveWindow, StopEndsTheRecordingEvenAfterTheSourceListChanged)
     get<QPushButton>("btnRun")->click();
     EXPECT_FALSE(thread()->isRunning());
     EXPECT_FALSE(writer->isRunning());
+}
+
+// The drop-down entries follow the form's style in a title-bar list and in
+// the control column: the selected entry (163, 199, 216) inside an accent
+// border, the others white, and dark readable text in every entry, also once
+// the pointer has moved the selection to another entry.
+TEST_F(LiveWindow, ChoiceListEntriesAreDrawnInTheFormsStyle)
+{
+    togglePanel(Eye);
+    const QColor selected(163, 199, 216), accent(67, 134, 186), white(255, 255, 255);
+    const auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) <= 12;
+    };
+    // Fill at the entry's right end (clear of the text), border at its left
+    // edge, and whether a dark text pixel lies inside.
+    struct Entry {
+        QColor fill, border;
+        bool text;
+    };
+    const auto entry = [](QAbstractItemView* list, int row) {
+        const QImage image = list->viewport()->grab().toImage();
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        Entry e{image.pixelColor(r.right() - 3, r.center().y()), image.pixelColor(r.left(), r.center().y()),
+                false};
+        for (int x = r.left() + 2; x < r.right() - 2; ++x)
+            for (int y = r.top() + 2; y < r.bottom() - 2; ++y)
+                e.text = e.text || image.pixelColor(x, y).value() < 90;
+        return e;
+    };
+    for (const char* name : {"comBoxEyeChn", "comBoxSource"}) {
+        SCOPED_TRACE(name);
+        auto* box = get<QComboBox>(name);
+        box->setCurrentIndex(0);
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+        Entry current = entry(list, 0);
+        EXPECT_TRUE(near(current.fill, selected)) << current.fill.name().toStdString();
+        EXPECT_TRUE(near(current.border, accent)) << current.border.name().toStdString();
+        EXPECT_TRUE(current.text);
+
+        // The pointer moves to entry 2: it takes the selected look, entry 0
+        // turns white and stays readable.
+        const QPoint at = list->visualRect(list->model()->index(2, 0)).center();
+        QMouseEvent move(QEvent::MouseMove, at, list->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &move);
+        QHoverEvent hover(QEvent::HoverMove, at, at);
+        QApplication::sendEvent(list->viewport(), &hover);
+        const Entry hovered = entry(list, 2);
+        current = entry(list, 0);
+        EXPECT_TRUE(near(hovered.fill, selected)) << hovered.fill.name().toStdString();
+        EXPECT_TRUE(near(hovered.border, accent)) << hovered.border.name().toStdString();
+        EXPECT_TRUE(hovered.text);
+        EXPECT_TRUE(near(current.fill, white)) << current.fill.name().toStdString();
+        EXPECT_TRUE(current.text);
+        box->hidePopup();
+        EXPECT_EQ(box->currentIndex(), 0);   // looking is not choosing
+    }
+}
+
+// The eye is drawn from its hit counts: in the channel colour on screen, kept
+// through a new axis range (a fit), and in other colours with the colour scale.
+TEST_F(LiveWindow, EyeImageShowsAndSurvivesAFit)
+{
+    togglePanel(Eye);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return eyePoints(0) > 0; }, kWaitMs));
+    stop();
+    const std::uint64_t hits = window->eyeHistory(0).image().total();
+    const QColor colour(240, 228, 66);   // channel 0
+    const auto pixelsIn = [&](const QColor& c) {
+        const QImage img = view(Eye)->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += img.pixelColor(x, y) == c;
+        return n;
+    };
+    EXPECT_GT(pixelsIn(colour), 0);
+
+    // A fit sets new ranges on the eye's y axis: same counts, still drawn.
+    axis(Eye, Qt::Vertical)->setRange(-20000, 20000);
+    EXPECT_EQ(window->eyeHistory(0).image().total(), hits);
+    EXPECT_GT(pixelsIn(colour), 0);
+
+    get<QComboBox>("comBoxEyeLook")->setCurrentIndex(1);
+    EXPECT_EQ(pixelsIn(colour), 0);
+    EXPECT_EQ(window->eyeHistory(0).image().total(), hits);
 }

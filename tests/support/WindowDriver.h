@@ -70,6 +70,9 @@ public:
             n += static_cast<QtCharts::QXYSeries*>(s)->count();
         return n;
     }
+    // Points of a channel's eye as kept for its hit counts (the eye's line
+    // series stay empty).
+    std::size_t eyePoints(int channel) { return window->eyeHistory(channel).size(); }
     QtCharts::QValueAxis* axis(int panel, Qt::Orientation o)
     {
         return static_cast<QtCharts::QValueAxis*>(view(panel)->chart()->axes(o).first());

@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <utility>
 
 using QtCharts::QChart;
 using QtCharts::QLineSeries;
@@ -197,4 +199,38 @@ TEST(InteractiveChartView, NullChartIsAccepted)
     InteractiveChartView view(nullptr);
     EXPECT_EQ(view.horizontalAxis(), nullptr);
     view.zoom(0.9, 0);
+}
+
+// A left double-click returns the horizontal axis to its full range: the
+// provider's when set, else the range at construction; a useless range from
+// the provider leaves the axis alone. The vertical axis keeps its range.
+TEST(InteractiveChartView, DoubleClickShowsTheFullRange)
+{
+    const struct {
+        bool provider;
+        double lo, hi;          // what the provider gives
+        double wantLo, wantHi;  // the x range afterwards
+    } cases[] = {
+        {false, 0, 0, 0, 1000},
+        {true, 0, 500, 0, 500},
+        {true, 0, std::nan(""), 200, 300},
+        {true, 7, 7, 200, 300},
+    };
+    for (const auto& c : cases) {
+        ViewFixture f;
+        if (c.provider)
+            f.view->fullXRange = [&c] { return std::make_pair(c.lo, c.hi); };
+        f.x->setRange(200, 300);
+        f.y->setRange(-10, 10);
+        QSignalSpy zoomed(f.view.get(), &InteractiveChartView::sigZoomAxis);
+        f.mouse(QEvent::MouseButtonDblClick, QPoint(100, 100), Qt::LeftButton, Qt::LeftButton);
+        EXPECT_EQ(f.x->min(), c.wantLo) << c.hi;
+        EXPECT_EQ(f.x->max(), c.wantHi) << c.hi;
+        EXPECT_EQ(f.y->min(), -10.0);
+        EXPECT_EQ(zoomed.count(), c.wantLo == 200 ? 0 : 1);
+        // Other buttons do nothing.
+        f.x->setRange(200, 300);
+        f.mouse(QEvent::MouseButtonDblClick, QPoint(100, 100), Qt::RightButton, Qt::RightButton);
+        EXPECT_EQ(f.x->min(), 200.0);
+    }
 }
