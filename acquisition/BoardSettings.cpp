@@ -6,13 +6,24 @@
 #include "KelPcieApi.h"
 #include "WorkThread.h"
 
+#include <atomic>
+
 namespace acquisition {
+
+namespace {
+std::atomic<quint64> armings{0};
+} // namespace
+
+quint64 streamArmings()
+{
+    return armings.load();
+}
 
 void applyTriggerSource(quint32 handle, int index, bool& armed)
 {
     if (handle == 0)
         return;
-    std::lock_guard<std::mutex> lock(deviceMutex());
+    const std::unique_lock<std::mutex> lock = lockDeviceForChange(handle);
     if (armed) {
         armed = false;
         KelPcieWriteData(handle, boardreg::Command, boardreg::CommandStop);
@@ -23,6 +34,7 @@ void applyTriggerSource(quint32 handle, int index, bool& armed)
         KelPcieWriteData(handle, boardreg::CaptureStart, 0);
         KelPcieWriteData(handle, boardreg::StreamEnable, 1);
         KelPcieWriteData(handle, boardreg::Command, boardreg::CommandCapture);
+        armings.fetch_add(1);
     }
 }
 
@@ -30,7 +42,7 @@ void applySampleRateRegisters(quint32 handle, int sampleRatParam, int dataParam,
 {
     if (handle == 0)
         return;
-    std::lock_guard<std::mutex> lock(deviceMutex());
+    const std::unique_lock<std::mutex> lock = lockDeviceForChange(handle);
     KelPcieWriteData(handle, boardreg::RateMode, quint32(sampleRatParam));
     if (sampleRatParam >= 0)
         KelPcieWriteData(handle, boardreg::DecimationCode, quint32(dataParam));

@@ -1,6 +1,7 @@
 // BoardSettings: the register sequences of the trigger-source and sample-rate
 // settings, written to the board as soon as the user changes them, each whole
-// under the device lock (DeviceLock.h).
+// under the device lock (DeviceLock.h), taken by cancelling a capture that
+// waits for its trigger rather than waiting for it (lockDeviceForChange).
 //
 // Trigger source (register names of BoardRegisters.h): leaving continuous
 // transfer stops the board's capture (Command <- CommandStop) and switches
@@ -26,6 +27,11 @@ namespace acquisition {
 // says whether the board is set up for continuous transfer; it is updated.
 // Does nothing when `handle` is 0 (no board: `armed` stays as it is).
 void applyTriggerSource(quint32 handle, int index, bool& armed);
+
+// How often the board's continuous capture has been armed in this process
+// (by applyTriggerSource). A continuous run that finds the count where its
+// previous run left it continues the same armed stream (BlockStream.h).
+quint64 streamArmings();
 
 // The rate registers (see above). Does nothing when `handle` is 0.
 void applySampleRateRegisters(quint32 handle, int sampleRatParam, int dataParam, int CICParam);

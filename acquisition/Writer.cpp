@@ -48,6 +48,20 @@ void Writer::startRecording(QThread::Priority priority)
     start(priority);
 }
 
+qint64 Writer::discardLeftovers()
+{
+    if (isRunning() || !blockRing_)
+        return 0;
+    // Ordered after the previous run's last pop by its closing hand-off.
+    std::lock_guard<std::mutex> lock(summaryMutex_);
+    qint64 discarded = 0;
+    while (blockRing_->pop(writeBuffer_.get()))
+        ++discarded;
+    if (discarded > 0)
+        qDebug() << "recording: discarded" << discarded << "blocks left from before";
+    return discarded;
+}
+
 void Writer::requestStop()
 {
     // A request while idle would otherwise end the next recording at once.
@@ -137,8 +151,14 @@ void Writer::record(Summary& current)
         file->close();
     };
 
+    // After a stop request the blocks then waiting in the ring still belong
+    // to this recording: drain that many (the producer has stopped, so no
+    // more come), then close.
+    qint64 drainLeft = -1;  // -1: recording; otherwise blocks still to drain
     while (true) {
-        if (!writing_.load()) {
+        if (drainLeft < 0 && !writing_.load())
+            drainLeft = qint64(blockRing_->size());
+        if (drainLeft == 0) {
             if (!file->flush()) {
                 fail("flush failed");
                 break;
@@ -147,6 +167,8 @@ void Writer::record(Summary& current)
             break;
         }
         if (blockRing_->pop(writeBuffer_.get())) {
+            if (drainLeft > 0)
+                --drainLeft;
             const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer_.get()), blockBytes_);
             if (written != blockBytes_) {
                 fail("write failed");
@@ -169,6 +191,8 @@ void Writer::record(Summary& current)
                 }
                 current.files << name;
             }
+        } else if (drainLeft > 0) {
+            drainLeft = 0;  // fewer than counted: the ring is empty
         } else {
             if (!file->flush()) {
                 fail("flush failed");

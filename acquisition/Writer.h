@@ -25,7 +25,13 @@
 // The end of a run is published under the summary's mutex, which
 // lastSummary(), startRecording() and the destructor take: after wait(), any
 // of them orders the whole run before what follows.
-// Leftover blocks stay in the ring and open the next recording.
+// Stop is asked for once the producer has stopped: the blocks still in the
+// ring when the request is seen are written to the file they belong to
+// before it closes (the caller need not wait: a new start waits for
+// isRunning() to end). A recording takes what the ring holds when it
+// starts; discardLeftovers(), called before starting the producer, empties
+// it of what a failed recording left, so a recording holds only its own
+// blocks.
 #pragma once
 
 #include <QString>
@@ -57,6 +63,9 @@ public:
 
     void startRecording(QThread::Priority priority = QThread::TimeCriticalPriority);
     void requestStop();
+    // While neither the recorder nor the producer runs: empties the ring
+    // (logged when it held anything). Returns the blocks thrown away.
+    qint64 discardLeftovers();
 
     // Blocks written since construction (never reset).
     qint64 blocksWritten() const { return blocksWritten_.load(); }

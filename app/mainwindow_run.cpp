@@ -59,6 +59,19 @@ int MainWindow::applyRunState()
     }
 
     ui->labTimePlot->clearBounds();
+    // The previous recording may still be draining the ring into its file:
+    // the new run starts only after it, and the recorder starts before the
+    // stream so that the ring it empties on start holds nothing of the new run.
+    const bool recording = ui->comBoxTrigger->currentIndex() == acquisition::kModeContinuous && writer;
+    if (writer && writer->isRunning() && !workThread->isRunning()) {
+        writer->requestStop();  // already asked by Stop; a recorder without a stream ends too
+        writer->wait();
+    }
+    if (recording && !writer->isRunning()) {
+        if (!workThread->isRunning())
+            writer->discardLeftovers();
+        writer->startRecording(QThread::TimeCriticalPriority);
+    }
     if (!workThread->isRunning()) {
         const h452::AcquisitionParameters p = readAcquisitionControls(recordLength);
         workThread->setParameters(p.recordLength, p.ddr4Address, p.triggerMode, p.triggerLevel,
@@ -67,9 +80,6 @@ int MainWindow::applyRunState()
         workThread->start(QThread::TimeCriticalPriority);
         qDebug().noquote() << QStringLiteral("主线程ID：") << QThread::currentThreadId();
     }
-    if (ui->comBoxTrigger->currentIndex() == acquisition::kModeContinuous && writer
-        && !writer->isRunning())
-        writer->startRecording(QThread::TimeCriticalPriority);
     return 0;
 }
 

@@ -281,6 +281,9 @@ TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
     get<QPushButton>("btnRun")->click();
     ASSERT_TRUE(running());
     ASSERT_TRUE(QTest::qWaitFor([&] { return traceHas({"W 768 0", "W 768 4"}); }, kWaitMs));
+    // Stop cancels a waiting capture rather than waiting for its time-out;
+    // let one time out first so that its failure is logged.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.countContaining(QStringLiteral("fetch failed")) >= 1; }, kWaitMs));
     get<QPushButton>("btnRun")->click();
     EXPECT_FALSE(running());
     QCoreApplication::processEvents();
