@@ -12,7 +12,15 @@ namespace acquisition {
 
 namespace {
 std::atomic<quint64> armings{0};
+std::atomic<int> lastRateMode{-1};
+std::atomic<int> lastDecimationCode{-1};
+std::atomic<int> lastDecimationFactor{-1};
 } // namespace
+
+RateRegisters lastRateRegisters()
+{
+    return {lastRateMode.load(), lastDecimationCode.load(), lastDecimationFactor.load()};
+}
 
 quint64 streamArmings()
 {
@@ -44,10 +52,15 @@ void applySampleRateRegisters(quint32 handle, int sampleRatParam, int dataParam,
         return;
     const std::unique_lock<std::mutex> lock = lockDeviceForChange(handle);
     KelPcieWriteData(handle, boardreg::RateMode, quint32(sampleRatParam));
-    if (sampleRatParam >= 0)
+    lastRateMode.store(sampleRatParam);
+    if (sampleRatParam >= 0) {
         KelPcieWriteData(handle, boardreg::DecimationCode, quint32(dataParam));
-    if (CICParam >= 4 && CICParam <= 4000)
+        lastDecimationCode.store(dataParam);
+    }
+    if (CICParam >= 4 && CICParam <= 4000) {
         KelPcieWriteData(handle, boardreg::DecimationFactor, quint32(CICParam));
+        lastDecimationFactor.store(CICParam);
+    }
 }
 
 } // namespace acquisition

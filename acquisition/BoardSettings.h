@@ -33,6 +33,15 @@ void applyTriggerSource(quint32 handle, int index, bool& armed);
 // previous run left it continues the same armed stream (BlockStream.h).
 quint64 streamArmings();
 
+// The rate register values last written by applySampleRateRegisters (-1:
+// never written, or a stage that was left alone), for a recording's metadata.
+struct RateRegisters {
+    int rateMode = -1;
+    int decimationCode = -1;
+    int decimationFactor = -1;
+};
+RateRegisters lastRateRegisters();
+
 // The rate registers (see above). Does nothing when `handle` is 0.
 void applySampleRateRegisters(quint32 handle, int sampleRatParam, int dataParam, int CICParam);
 

@@ -3,6 +3,8 @@
 
 #include "BlockRing.h"
 
+#include <QFileInfo>
+
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -145,10 +147,52 @@ void Writer::record(Summary& current)
     }
     current.files << name;
 
+    // The metadata of the part being written: once when it opens (marked
+    // incomplete), once when it closes. A metadata failure is logged once
+    // and never ends the recording: the samples matter more.
+    const qint64 groupsPerBlock = blockBytes_ / recordingmeta::kGroupBytes;
+    recordingmeta::Recording part = metadata_;
+    qint64 groupsBefore = 0;       // in earlier parts
+    qint64 droppedGroups = 0;      // dropped so far in the whole recording
+    quint64 gapBlocks = 0;         // dropped blocks placed as gaps
+    bool metaFailed = false;
+    auto writeMeta = [&](bool complete) {
+        part.complete = complete;
+        QString error;
+        if (!recordingmeta::write(recordingmeta::metaPathFor(name), part, &error) && !metaFailed) {
+            metaFailed = true;
+            qDebug().noquote() << "metadata write failed" << recordingmeta::metaPathFor(name) << error;
+        }
+    };
+    auto openMeta = [&]() {
+        part = metadata_;
+        part.dataFileName = QFileInfo(name).fileName();
+        part.startUtc = QDateTime::currentDateTimeUtc();
+        part.offsetGroups = groupsBefore;
+        part.gaps.clear();
+        part.droppedBlocks = 0;
+        writeMeta(false);
+    };
+    auto groupsInPart = [&]() { return current.blocksWritten * groupsPerBlock - groupsBefore; };
+    auto closeMeta = [&]() {
+        if (!writing_.load() || current.failed) {
+            // Blocks dropped after the last pushed one have no block to
+            // precede; they count for the part that was open.
+            const std::uint64_t all = blockRing_->droppedBlocks() - droppedAtStart;
+            part.droppedBlocks += all > gapBlocks ? all - gapBlocks : 0;
+            gapBlocks = all;
+        }
+        writeMeta(true);
+    };
+    openMeta();
+
     auto fail = [&](const char* what) {
         qDebug().noquote() << what << name << file->errorString();
         current.failed = true;
+        // Keep the file whole up to the last good block.
+        file->resize(groupsInPart() * recordingmeta::kGroupBytes);
         file->close();
+        closeMeta();
     };
 
     // After a stop request the blocks then waiting in the ring still belong
@@ -164,11 +208,20 @@ void Writer::record(Summary& current)
                 break;
             }
             file->close();
+            closeMeta();
             break;
         }
-        if (blockRing_->pop(writeBuffer_.get())) {
+        std::uint64_t dropsBefore = 0;
+        if (blockRing_->pop(writeBuffer_.get(), &dropsBefore)) {
             if (drainLeft > 0)
                 --drainLeft;
+            if (dropsBefore > 0) {
+                droppedGroups += qint64(dropsBefore) * groupsPerBlock;
+                gapBlocks += dropsBefore;
+                part.droppedBlocks += dropsBefore;
+                part.gaps.push_back({groupsInPart(), current.blocksWritten * groupsPerBlock + droppedGroups,
+                                     dropsBefore});
+            }
             const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer_.get()), blockBytes_);
             if (written != blockBytes_) {
                 fail("write failed");
@@ -182,6 +235,8 @@ void Writer::record(Summary& current)
                     break;
                 }
                 file->close();
+                closeMeta();
+                groupsBefore = current.blocksWritten * groupsPerBlock;
                 name = nextFileName();
                 file = std::make_unique<QFile>(name);
                 if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
@@ -190,6 +245,7 @@ void Writer::record(Summary& current)
                     break;
                 }
                 current.files << name;
+                openMeta();
             }
         } else if (drainLeft > 0) {
             drainLeft = 0;  // fewer than counted: the ring is empty

@@ -11,6 +11,11 @@
 // exist (two recordings in one millisecond), the time stamp moves on by a
 // millisecond until the name is free, so a recording never truncates another.
 //
+// Metadata: beside every file (each roll-over part too) a SigMF metadata
+// file (RecordingMeta.h), written atomically when the file opens and again
+// when it closes; every run of blocks the full ring dropped becomes a gap
+// segment at the exact group where it happened.
+//
 // Failures: a file that cannot be created ("open failed", "reopen failed"), a
 // write that does not take the whole block or a failed flush is logged and
 // ends the recording; the blocks already written stay intact. Every recording
@@ -33,6 +38,8 @@
 // it of what a failed recording left, so a recording holds only its own
 // blocks.
 #pragma once
+
+#include "RecordingMeta.h"
 
 #include <QString>
 #include <QStringList>
@@ -88,6 +95,11 @@ public:
     void setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks);
     void setFileNamer(std::function<QString()> namer) { fileNamer_ = std::move(namer); }
 
+    // What the metadata beside each file says of the recording (rate,
+    // registers, trigger, hardware); file name, start time, offset, gaps,
+    // drops and completeness are filled in per file. Set while not running.
+    void setMetadata(const recordingmeta::Recording& metadata) { metadata_ = metadata; }
+
 protected:
     void run() override;
 
@@ -106,6 +118,7 @@ private:
     qint64 rotationBytes_ = kDefaultRotationBytes;
     qint64 rotationCheckBlocks_ = kDefaultRotationCheckBlocks;
     std::function<QString()> fileNamer_;
+    recordingmeta::Recording metadata_;
     mutable std::mutex summaryMutex_;
     Summary summary_;
 };
