@@ -123,6 +123,9 @@ ReadBack parse(const QByteArray& json)
     out.sampleRateHz = groupRate * 4;
     out.offsetGroups = qint64(global.value(QStringLiteral("core:offset")).toDouble(0));
     out.complete = global.value(QStringLiteral("h452:complete")).toBool(false);
+    const int blockBytes = global.value(QStringLiteral("h452:block_bytes")).toInt(8192);
+    if (blockBytes >= kGroupBytes && blockBytes % kGroupBytes == 0)
+        out.groupsPerBlock = blockBytes / kGroupBytes;
     const QJsonArray captures = doc.object().value(QStringLiteral("captures")).toArray();
     const QJsonArray annotations = doc.object().value(QStringLiteral("annotations")).toArray();
     for (const QJsonValue& c : captures) {
@@ -142,6 +145,27 @@ ReadBack parse(const QByteArray& json)
         out.gaps.push_back(g);
     }
     out.ok = true;
+    return out;
+}
+
+RecordGaps gapsAround(const Gap* gaps, std::size_t gapCount, qint64 offsetBytes, qint64 samplesPerChannel,
+                      qint64 groupsPerBlock)
+{
+    RecordGaps out;
+    if (!gaps || offsetBytes < 0 || samplesPerChannel <= 0)
+        return out;
+    // A sample of all four channels is 8 bytes; a record may begin inside a
+    // group, and a gap lies before group `groupStart`, i.e. before byte
+    // groupStart * 32.
+    const qint64 first = offsetBytes;
+    const qint64 end = offsetBytes + samplesPerChannel * 8;
+    for (std::size_t i = 0; i < gapCount; ++i) {
+        const qint64 at = gaps[i].groupStart * kGroupBytes;
+        if (at == first)
+            out.groupsBefore += qint64(gaps[i].blocksLost) * groupsPerBlock;
+        else if (at > first && at < end)
+            out.spansGap = true;
+    }
     return out;
 }
 

@@ -29,6 +29,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cstddef>
 #include <vector>
 
 namespace recordingmeta {
@@ -78,12 +79,24 @@ struct ReadBack {
     QString reason;           // why not, when present && !ok
     double sampleRateHz = 0;  // fs (4 x core:sample_rate)
     qint64 offsetGroups = 0;
+    qint64 groupsPerBlock = 256;  // h452:block_bytes / 32 (8192-byte blocks when absent)
     bool complete = false;
     std::vector<Gap> gaps;    // in file order
 };
 
 // Parses a metadata document (pure).
 ReadBack parse(const QByteArray& json);
+
+// How a record of `samplesPerChannel` samples starting at byte
+// `offsetBytes` of a part lies against that part's gaps (`gaps`: `gapCount`
+// entries in file order, as ReadBack::gaps): the groups dropped right before
+// its first group, and whether a gap falls inside it.
+struct RecordGaps {
+    qint64 groupsBefore = 0;  // dropped groups just before the record
+    bool spansGap = false;    // a gap lies between two of its samples
+};
+RecordGaps gapsAround(const Gap* gaps, std::size_t gapCount, qint64 offsetBytes, qint64 samplesPerChannel,
+                      qint64 groupsPerBlock);
 
 // Reads the metadata beside `binPath`; present == false when there is none.
 ReadBack readFor(const QString& binPath);

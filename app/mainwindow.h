@@ -185,6 +185,12 @@ private:
     bool channelEnabled[4] = {true, false, false, false};
     bool panelVisible[h452::kPanelCount] = {true, false, false, false, false, false};
     double sampleRateHz = 1e9;
+    // While a replayed file's metadata gives its rate, frame processing uses
+    // that rate (0: none) and labRateValue shows it marked as the file's; the
+    // configured rate text is kept to be shown again when the source changes.
+    double replayRateHz = 0;
+    QString configuredRateText;
+    void applyReplayRate(int triggerIndex, const QString& path);
 
     // ---- Live window state (frame hand-off) ---------------------------------
     // The mailbox and the range snapshot have leaf locks of their own (lock

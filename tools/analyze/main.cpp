@@ -5,6 +5,7 @@
 #include "AnalyzeOptions.h"
 #include "AnalyzeReport.h"
 #include "AnalysisState.h"
+#include "RecordingMeta.h"
 #include "SampleFile.h"
 
 #include <QString>
@@ -27,6 +28,22 @@ bool flush(std::string& out)
         return false;
     out.clear();
     return std::fflush(stdout) == 0;
+}
+
+// A record next to a gap in the recording says so, right after its offset:
+// "gap_before_groups" (groups dropped just before it) and "spans_gap" (a gap
+// lies inside it, so its samples are not one continuous stretch). Records
+// away from gaps read exactly as before.
+void addGapFields(std::string& out, std::size_t lineStart, const recordingmeta::RecordGaps& gaps)
+{
+    std::string fields;
+    if (gaps.groupsBefore > 0)
+        fields += ", \"gap_before_groups\": " + std::to_string(gaps.groupsBefore);
+    if (gaps.spansGap)
+        fields += ", \"spans_gap\": true";
+    const std::size_t at = out.find(", \"channels\": [", lineStart);
+    if (!fields.empty() && at != std::string::npos)
+        out.insert(at, fields);
 }
 
 }  // namespace
@@ -67,6 +84,13 @@ int main(int argc, char** argv)
     input.accumulateEye = false;  // the report shows each record's traces, not the persistence
 
     const QString path = QString::fromLocal8Bit(opt.file.c_str());
+    // A recording's metadata gives its rate (unless one was asked for) and
+    // where the ring dropped blocks; a file without it reads as before.
+    const recordingmeta::ReadBack meta = recordingmeta::readFor(path);
+    if (meta.present && !meta.ok)
+        std::fprintf(stderr, "h452-analyze: metadata ignored: %s\n", meta.reason.toLocal8Bit().constData());
+    else if (meta.ok && !opt.sampleRateGiven)
+        input.sampleRateHz = meta.sampleRateHz;
     samplefile::RecordReader reader;
     h452::FrameResult result;
     h452::StandardFrameAnalysis standard;
@@ -90,9 +114,15 @@ int main(int argc, char** argv)
         case h452::ReportFormat::Table:
             h452::appendTableRecord(out, record, offset, opt.channels, result, &standard);
             break;
-        case h452::ReportFormat::Json:
+        case h452::ReportFormat::Json: {
+            const std::size_t line = out.size();
             h452::appendJsonRecord(out, record, offset, opt.channels, result, &standard);
+            if (meta.ok)
+                addGapFields(out, line,
+                             recordingmeta::gapsAround(meta.gaps.data(), meta.gaps.size(), offset, n,
+                                                       meta.groupsPerBlock));
             break;
+        }
         case h452::ReportFormat::Csv:
             h452::appendCsvRecord(out, record, offset, opt.channels, result, &standard);
             break;
