@@ -1,6 +1,7 @@
 // The trigger-source and sample-rate register sequences (see BoardSettings.h).
 #include "BoardSettings.h"
 
+#include "BlockRing.h"
 #include "BoardRegisters.h"
 #include "DeviceLock.h"
 #include "KelPcieApi.h"
@@ -44,6 +45,24 @@ void applyTriggerSource(quint32 handle, int index, bool& armed)
         KelPcieWriteData(handle, boardreg::Command, boardreg::CommandCapture);
         armings.fetch_add(1);
     }
+}
+
+recordingmeta::Recording streamRecordingMetadata(double sampleRateHz, const QString& recorder,
+                                                 const QString& hardware)
+{
+    recordingmeta::Recording r;
+    r.sampleRateHz = sampleRateHz;
+    r.recorder = recorder;
+    r.hardware = hardware;
+    r.description = QStringLiteral("H452 continuous transfer");
+    const RateRegisters registers = lastRateRegisters();
+    r.rateMode = registers.rateMode;
+    r.decimationCode = registers.decimationCode;
+    r.decimationFactor = registers.decimationFactor;
+    r.triggerSource = QStringLiteral("continuous transfer");
+    r.triggerMode = QStringLiteral("untriggered stream");
+    r.blockBytes = int(BlockRing::kDefaultSlotBytes);
+    return r;
 }
 
 void applySampleRateRegisters(quint32 handle, int sampleRatParam, int dataParam, int CICParam)

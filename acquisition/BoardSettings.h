@@ -19,6 +19,9 @@
 // is written. The caller holds dataMutex (or no lock), never the device lock.
 #pragma once
 
+#include "RecordingMeta.h"
+
+#include <QString>
 #include <QtGlobal>
 
 namespace acquisition {
@@ -41,6 +44,12 @@ struct RateRegisters {
     int decimationFactor = -1;
 };
 RateRegisters lastRateRegisters();
+
+// What a continuous-transfer recording's metadata says of the board: the
+// given rate (fs; 0 or less: unknown), recorder and hardware texts, the
+// rate registers as last written, the trigger and the block size.
+recordingmeta::Recording streamRecordingMetadata(double sampleRateHz, const QString& recorder,
+                                                 const QString& hardware);
 
 // The rate registers (see above). Does nothing when `handle` is 0.
 void applySampleRateRegisters(quint32 handle, int sampleRatParam, int dataParam, int CICParam);

@@ -15,7 +15,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "BlockRing.h"
 #include "BoardSettings.h"
 #include "ChartToLabelConverter.h"
 #include "DeviceState.h"
@@ -36,24 +35,6 @@
 #include <vector>
 
 namespace {
-
-// What a recording's metadata says of the board and its settings.
-recordingmeta::Recording recordingMetadata(double sampleRateHz)
-{
-    recordingmeta::Recording r;
-    r.sampleRateHz = sampleRateHz;
-    r.recorder = QStringLiteral("H452 ") + QCoreApplication::applicationVersion();
-    r.hardware = deviceHandle != 0 ? QStringLiteral("H452 4-channel digitizer") : QStringLiteral("none (ramp pattern)");
-    r.description = QStringLiteral("H452 continuous transfer");
-    const acquisition::RateRegisters registers = acquisition::lastRateRegisters();
-    r.rateMode = registers.rateMode;
-    r.decimationCode = registers.decimationCode;
-    r.decimationFactor = registers.decimationFactor;
-    r.triggerSource = QStringLiteral("continuous transfer");
-    r.triggerMode = QStringLiteral("untriggered stream");
-    r.blockBytes = int(BlockRing::kDefaultSlotBytes);
-    return r;
-}
 
 void logInvalidAddress()
 {
@@ -91,7 +72,9 @@ int MainWindow::applyRunState()
     if (recording && !writer->isRunning()) {
         if (!workThread->isRunning())
             writer->discardLeftovers();
-        writer->setMetadata(recordingMetadata(sampleRateHz));
+        writer->setMetadata(acquisition::streamRecordingMetadata(
+            sampleRateHz, QStringLiteral("H452 ") + QCoreApplication::applicationVersion(),
+            deviceHandle != 0 ? QStringLiteral("H452 4-channel digitizer") : QStringLiteral("none (ramp pattern)")));
         writer->startRecording(QThread::TimeCriticalPriority);
     }
     if (!workThread->isRunning()) {
