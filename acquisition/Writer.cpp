@@ -3,6 +3,7 @@
 
 #include "BlockRing.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <QDateTime>
@@ -122,11 +123,16 @@ void Writer::run()
 void Writer::record(Summary& current)
 {
     const std::uint64_t droppedAtStart = blockRing_ ? blockRing_->droppedBlocks() : 0;
+    QElapsedTimer clock;
+    clock.start();
     auto finish = [&]() {
         current.blocksDropped = blockRing_ ? blockRing_->droppedBlocks() - droppedAtStart : 0;
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        const double meanMbPerS = seconds > 0 ? double(current.blocksWritten) * blockBytes_ / 1e6 / seconds : 0.0;
         qDebug().noquote() << "recording ended:" << current.files.join(QStringLiteral(", "))
                            << "blocks written" << current.blocksWritten << "blocks dropped"
-                           << current.blocksDropped << (current.failed ? "(failed)" : "");
+                           << current.blocksDropped << "mean" << QString::number(meanMbPerS, 'f', 1) << "MB/s"
+                           << (current.failed ? "(failed)" : "");
     };
 
     if (!blockRing_) {

@@ -18,9 +18,9 @@
 //
 // Failures: a file that cannot be created ("open failed", "reopen failed"), a
 // write that does not take the whole block or a failed flush is logged and
-// ends the recording; the blocks already written stay intact. Every recording
-// ends with one log line naming its files, the blocks written and the blocks
-// the full ring dropped meanwhile.
+// ends the recording; the file is cut back to its last whole block. Every
+// recording ends with one log line naming its files, the blocks written, the
+// blocks the full ring dropped meanwhile and the mean rate written.
 //
 // Start and stop: startRecording() (or QThread::start) runs a recording;
 // requestStop() clears `writing_`, and the caller then wait()s. `writing_` is

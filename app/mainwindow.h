@@ -42,6 +42,7 @@ class QEvent;
 class QMoveEvent;
 class QPushButton;
 class QSplitter;
+class QLabel;
 class QTimer;
 class InteractiveChartView;
 class StandardMeasurementsView;
@@ -191,6 +192,16 @@ private:
     double replayRateHz = 0;
     QString configuredRateText;
     void applyReplayRate(int triggerIndex, const QString& path);
+    // Feedback while recording: elapsed time, bytes, MB/s and dropped blocks
+    // in a label beside the run state, refreshed twice a second by
+    // recordingTimer while the recorder runs (hidden otherwise).
+    QTimer* recordingTimer = nullptr;
+    QLabel* labRecording = nullptr;
+    qint64 recordingBlocksAtStart = 0;
+    quint64 recordingDropsAtStart = 0;
+    qint64 recordingStartMs = 0;
+    void startRecordingFeedback();
+    void updateRecordingFeedback();
 
     // ---- Live window state (frame hand-off) ---------------------------------
     // The mailbox and the range snapshot have leaf locks of their own (lock
