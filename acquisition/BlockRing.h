@@ -6,7 +6,8 @@
 // at most slotCount - 1 blocks (1023 blocks, 8 MiB less one block, in the
 // program). A push into a full ring drops the block: the stream must never
 // wait for the disk. Dropped blocks are counted so that a recording can say
-// how much it lost.
+// how much it lost, and each block remembers how many were dropped right
+// before it was pushed, so the recorder can place every gap exactly.
 //
 // Memory ordering: each index is written by one side only and only after that
 // side's copy is complete. The owner loads its own index relaxed, loads the
@@ -32,7 +33,8 @@ public:
         : slotCount_(roundUpToPowerOfTwo(slotCount)),
           mask_(std::int64_t(slotCount_) - 1),
           slotBytes_(std::int64_t(slotBytes)),
-          storage_(new unsigned char[slotCount_ * slotBytes]())
+          storage_(new unsigned char[slotCount_ * slotBytes]()),
+          dropsBefore_(new std::uint64_t[slotCount_]())
     {
     }
 
@@ -53,16 +55,23 @@ public:
             // Only the producer writes the counter; relaxed is enough for a
             // statistic read by others.
             dropped_.store(dropped_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+            ++pendingDrops_;
             return false;
         }
         std::memcpy(slot(h), block, std::size_t(slotBytes_));
+        dropsBefore_[std::size_t(h)] = pendingDrops_;  // handed over with the slot
+        pendingDrops_ = 0;
         head_.store(next, std::memory_order_release);  // hand the filled slot over
         return true;
     }
 
     // Consumer side. Copies the oldest block into block (blockBytes() bytes);
     // returns false when the ring is empty.
-    bool pop(void* block)
+    bool pop(void* block) { return pop(block, nullptr); }
+
+    // As above; *dropsBefore (when not null) receives the blocks the ring
+    // dropped between the previous pushed block and this one.
+    bool pop(void* block, std::uint64_t* dropsBefore)
     {
         const std::int64_t t = tail_.load(std::memory_order_relaxed);  // own index
         if (t == headCache_) {
@@ -71,6 +80,8 @@ public:
                 return false;
         }
         std::memcpy(block, slot(t), std::size_t(slotBytes_));
+        if (dropsBefore)
+            *dropsBefore = dropsBefore_[std::size_t(t)];
         tail_.store((t + 1) & mask_, std::memory_order_release);  // give the slot back
         return true;
     }
@@ -109,12 +120,14 @@ private:
     const std::int64_t mask_;
     const std::int64_t slotBytes_;
     std::unique_ptr<unsigned char[]> storage_;
+    std::unique_ptr<std::uint64_t[]> dropsBefore_;  // per slot, written with its bytes
 
     // Each index on a cache line of its own so that the two threads do not
     // invalidate each other's line on every block.
     // The cached copies are plain: each is touched by its own side only.
     alignas(64) std::atomic<std::int64_t> head_{0};  // next slot to fill; producer writes
     std::int64_t tailCache_ = 0;                     // producer's last view of tail_
+    std::uint64_t pendingDrops_ = 0;                 // producer's drops since its last push
     std::atomic<std::uint64_t> dropped_{0};          // producer writes
     alignas(64) std::atomic<std::int64_t> tail_{0};  // next slot to drain; consumer writes
     std::int64_t headCache_ = 0;                     // consumer's last view of head_

@@ -3,6 +3,7 @@
 
 #include "BlockRing.h"
 #include "BoardRegisters.h"
+#include "BoardSettings.h"
 #include "DeviceLock.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
@@ -34,6 +35,22 @@ void fillRampBlock(unsigned char* block8192)
 void BlockStream::restart()
 {
     readUnit_ = startUnit_ > ddrLastUnit_ ? 0 : startUnit_;
+    if (deviceHandle != 0) {
+        const quint64 armings = streamArmings();
+        if (streamedBefore_ && armings == armingOfLastRun_) {
+            // The board kept streaming since the last run: what it wrote
+            // meanwhile was never asked for, so begin where it writes now.
+            quint32 writeUnit = 0;
+            {
+                std::lock_guard<std::mutex> device(deviceMutex());
+                KelPcieReadData(deviceHandle, boardreg::WritePointer, &writeUnit);
+            }
+            readUnit_ = writeUnit > ddrLastUnit_ ? 0 : writeUnit;
+        }
+        streamedBefore_ = true;
+        armingOfLastRun_ = armings;
+    }
+    runStartUnit_ = readUnit_;
     failedBlocks_ = 0;
     std::fill(blockBuffer_.begin(), blockBuffer_.end(), 0u);
 }

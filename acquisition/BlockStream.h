@@ -16,6 +16,13 @@
 // (DeviceLock.h); the lock is let go between reads of a pointer that has not
 // yet passed the block, so a stalled board never keeps it.
 //
+// Where a run starts: the first run after the board's continuous capture was
+// armed starts at the unit it was armed at (the start unit, 0), so the
+// recording holds the stream from its beginning. A later run on the same
+// armed stream (streamArmings() unchanged, BoardSettings.h) starts at the
+// unit the board is writing at that moment: the units between belong to no
+// recording, and no unit an earlier recording holds is read again.
+//
 // Used by the acquisition thread only; one run at a time.
 #pragma once
 
@@ -34,9 +41,12 @@ void fillRampBlock(unsigned char* block8192);
 
 class BlockStream {
 public:
-    // Prepares a new run: reading restarts at the start unit, the staging
-    // block is cleared and the failure count restarts.
+    // Prepares a new run: reading restarts at the start unit or, on a stream
+    // already read from, at the board's write pointer (see above); the
+    // staging block is cleared and the failure count restarts.
     void restart();
+    // The unit the current run started reading at.
+    quint32 runStartUnit() const { return runStartUnit_; }
     // Streams blocks into `ring` (may be null: blocks are dropped) until
     // `stop` is set; tested before the first block and after each one.
     void run(const std::atomic<bool>& stop, BlockRing* ring);
@@ -56,6 +66,9 @@ private:
     quint32 blockUnits_ = 128;
     quint32 readUnit_ = 0;
     quint32 startUnit_ = 0;
+    quint32 runStartUnit_ = 0;
+    bool streamedBefore_ = false;  // a run of this stream has read the board
+    quint64 armingOfLastRun_ = 0;  // streamArmings() at that run
     quint64 failedBlocks_ = 0;  // failed transfers of this run (logged)
     // 8192 bytes as 32-bit words: the DMA moves words.
     std::vector<quint32> blockBuffer_ = std::vector<quint32>(2048, 0);

@@ -1,6 +1,8 @@
 // The process-wide device lock (see DeviceLock.h).
 #include "DeviceLock.h"
 
+#include "KelPcieApi.h"
+
 namespace acquisition {
 
 std::mutex& deviceMutex()
@@ -9,6 +11,23 @@ std::mutex& deviceMutex()
     // finish a sequence.
     static std::mutex* lock = new std::mutex;
     return *lock;
+}
+
+std::atomic<bool>& triggeredFetchRunning()
+{
+    static std::atomic<bool> running{false};
+    return running;
+}
+
+std::unique_lock<std::mutex> lockDeviceForChange(unsigned handle)
+{
+    std::unique_lock<std::mutex> lock(deviceMutex(), std::try_to_lock);
+    if (!lock.owns_lock()) {
+        if (triggeredFetchRunning().load())
+            KelPcieCancelFetch(handle);
+        lock.lock();
+    }
+    return lock;
 }
 
 } // namespace acquisition

@@ -17,16 +17,34 @@
 // may take it while it holds dataMutex.
 //
 // Cost of holding it: a triggered fetch holds it until its capture completes
-// or the library's trigger time-out passes, so a handler that changes a
-// register meanwhile waits that long too, just as Stop does.
+// (which may be never). A register change from the window therefore does not
+// queue behind the capture: lockDeviceForChange() cancels the fetch that
+// holds the lock (KelPcieCancelFetch), which returns at its next poll; the
+// acquisition thread lets the lock go, pauses, and arms a fresh capture that
+// already sees the changed registers. A change still waits for a streamed
+// block or a fetch already transferring (milliseconds).
 //
 // A std::mutex so that ThreadSanitizer sees it.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 
 namespace acquisition {
 
 std::mutex& deviceMutex();
+
+// Raised by a board fetch that waits for a trigger (edge or external) for as
+// long as it holds the device lock; such a fetch may hold it for the
+// library's full time-out.
+std::atomic<bool>& triggeredFetchRunning();
+
+// The device lock for a register change from the window: taken at once when
+// it is free; when a triggered fetch holds it, that fetch is cancelled first
+// (`handle`: the open board); anything else holding it (a free-run fetch, a
+// streamed block) ends within milliseconds and is waited for. A cancel that finds no fetch stays pending and makes the
+// next fetch return "cancelled" once; the acquisition loop simply fetches
+// again and the single acquisition retries (RecordSource.h).
+std::unique_lock<std::mutex> lockDeviceForChange(unsigned handle);
 
 } // namespace acquisition

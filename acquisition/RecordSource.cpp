@@ -57,7 +57,10 @@ void fillSingleShotSimulation(double* const channels[4], int n, QRandomGenerator
     }
 }
 
-BoardSource::BoardSource(const h452::AcquisitionParameters& parameters) : parameters_(parameters) {}
+BoardSource::BoardSource(const h452::AcquisitionParameters& parameters, bool retryCancelled)
+    : parameters_(parameters), retryCancelled_(retryCancelled)
+{
+}
 
 bool BoardSource::next(double* const channels[4], int n)
 {
@@ -65,9 +68,21 @@ bool BoardSource::next(double* const channels[4], int n)
     // and is let go before the caller emits or processes the record.
     std::lock_guard<std::mutex> device(deviceMutex());
     const h452::AcquisitionParameters& p = parameters_;
-    lastStatus_ = KelPcieFetchData(deviceHandle, channels[0], channels[1], channels[2], channels[3], n,
-                                   p.ddr4Address, p.triggerMode, p.triggerOffset, p.triggerLevel,
-                                   p.triggerSlope);
+    // Marked while it runs, so that a register change cancels it rather than
+    // waiting for a trigger that may never come (lockDeviceForChange).
+    const bool triggered = p.triggerMode == kModeEdgeTrigger || p.triggerMode == kModeExternalTrigger;
+    struct Mark {
+        bool on;
+        explicit Mark(bool m) : on(m) { if (on) triggeredFetchRunning().store(true); }
+        ~Mark() { if (on) triggeredFetchRunning().store(false); }
+    } mark(triggered);
+    for (int attempt = 0; attempt < (retryCancelled_ ? 2 : 1); ++attempt) {
+        lastStatus_ = KelPcieFetchData(deviceHandle, channels[0], channels[1], channels[2], channels[3], n,
+                                       p.ddr4Address, p.triggerMode, p.triggerOffset, p.triggerLevel,
+                                       p.triggerSlope);
+        if (lastStatus_ != KELPCIE_ERR_CANCELLED)
+            break;
+    }
     return lastStatus_ == 0;
 }
 
@@ -88,6 +103,14 @@ bool ReplaySource::next(double* const channels[4], int n)
         return true;
     case samplefile::Status::OpenFailed:
         qDebug().noquote() << "open failed" << path;
+        return false;
+    case samplefile::Status::EmptyFile:
+        // Nothing to replay and nothing will change by asking every pass:
+        // say so once per run (a file that later gets data replays at once).
+        if (!emptyReported_)
+            qDebug().noquote() << "replay failed:" << samplefile::statusText(r.status) << path;
+        emptyReported_ = true;
+        offset_ = 0;
         return false;
     default:
         qDebug().noquote() << "replay failed:" << samplefile::statusText(r.status) << path;
@@ -112,7 +135,7 @@ std::unique_ptr<RecordSource> makeTriggeredSource(const h452::AcquisitionParamet
                                                   Simulation kind, QRandomGenerator* noise)
 {
     if (deviceHandle != 0)
-        return std::make_unique<BoardSource>(parameters);
+        return std::make_unique<BoardSource>(parameters, kind == Simulation::SingleShot);
     return std::make_unique<SimulatedSource>(kind, noise);
 }
 

@@ -45,9 +45,15 @@ public:
 };
 
 // A record fetched from the open board with the given trigger parameters.
+// A fetch may end "cancelled" (KelPcieCancelFetch): by Stop or a register
+// change while it waited, or by a cancel left pending from such a moment.
+// The acquisition loop takes that as "no record" and looks at its stop
+// request; a source made with retryCancelled (the single acquisition, which
+// nothing cancels on purpose) fetches once more, so a leftover cancel never
+// costs the user a record.
 class BoardSource final : public RecordSource {
 public:
-    explicit BoardSource(const h452::AcquisitionParameters& parameters);
+    explicit BoardSource(const h452::AcquisitionParameters& parameters, bool retryCancelled = false);
     bool next(double* const channels[4], int n) override;
     unsigned long pauseMs() const override { return 10; }
     // The status of the last fetch (0: a record; otherwise the library's code).
@@ -55,6 +61,7 @@ public:
 
 private:
     h452::AcquisitionParameters parameters_;
+    bool retryCancelled_;
     int lastStatus_ = 0;
 };
 
@@ -62,8 +69,9 @@ private:
 // record, so the file may change between records; a file that shrank below
 // the current position is read from its start at once. A file that cannot
 // be opened logs "open failed" and its path and keeps the position (a file
-// that comes back resumes where it was); any other failure logs "replay
-// failed:" and starts over at byte 0.
+// that comes back resumes where it was); an empty file is refused (no
+// frames) and logged once per source, that is once per run; any other
+// failure logs "replay failed:" and starts over at byte 0.
 class ReplaySource final : public RecordSource {
 public:
     explicit ReplaySource(std::function<QString()> path);
@@ -77,6 +85,7 @@ private:
     std::function<QString()> path_;
     samplefile::RecordReader reader_;  // keeps its staging area between records
     qint64 offset_ = 0;
+    bool emptyReported_ = false;
 };
 
 // The two simulated signals used while no board is open.
@@ -100,7 +109,8 @@ private:
 };
 
 // The source of a triggered mode (free, edge, external): the board when one
-// is open (deviceHandle != 0), else the simulation of the given kind.
+// is open (deviceHandle != 0), else the simulation of the given kind. The
+// single acquisition's board source retries a cancelled fetch once.
 std::unique_ptr<RecordSource> makeTriggeredSource(const h452::AcquisitionParameters& parameters,
                                                   Simulation kind, QRandomGenerator* noise = nullptr);
 

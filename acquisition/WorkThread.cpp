@@ -1,6 +1,7 @@
 // The acquisition loop (see WorkThread.h).
 #include "WorkThread.h"
 
+#include "DeviceState.h"
 #include "KelPcieApi.h"
 
 #include <QDebug>
@@ -63,12 +64,25 @@ void WorkThread::setBlockRing(BlockRing* ring)
 
 void WorkThread::requestStop()
 {
-    std::unique_lock<std::mutex> lock(mutex);
     // A request while idle would otherwise end the next run at once.
     if (!isRunning())
         return;
     stopRequested_.store(true);
     streamStop_.exchange(true);
+    // A board pass holds `mutex` while its fetch waits for a trigger that
+    // may never come. Cancel that fetch, or the one the thread is about to
+    // start (the cancel stays pending until a fetch sees it), before taking
+    // `mutex`: the thread looks at the stop flags after every cancelled
+    // fetch, so the lock below waits for a few milliseconds at most.
+    if (deviceHandle != 0 && fetchesFromBoard())
+        KelPcieCancelFetch(deviceHandle);
+    std::unique_lock<std::mutex> lock(mutex);
+}
+
+bool WorkThread::fetchesFromBoard() const
+{
+    const int mode = parameters_.triggerMode;
+    return mode != acquisition::kModeContinuous && mode != acquisition::kModeLocalFile;
 }
 
 void WorkThread::setLocalFilePath(const QString& path)
@@ -134,10 +148,14 @@ void WorkThread::recordPass(acquisition::RecordSource& source, bool underMutex)
     std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
     if (underMutex)
         lock.lock();
+    auto* board = dynamic_cast<acquisition::BoardSource*>(&source);
     if (source.next(channelData_, recordLength_)) {
         failedFetches_ = 0;
         emit sigSendData(channelData_[0], channelData_[1], channelData_[2], channelData_[3]);
-    } else if (auto* board = dynamic_cast<acquisition::BoardSource*>(&source)) {
+    } else if (board && board->lastStatus() == KELPCIE_ERR_CANCELLED) {
+        // Stop or a register change took the fetch back; not a failure.
+        // The loop looks at the stop request next.
+    } else if (board) {
         ++failedFetches_;
         if (failedFetches_ % 100 == 1)
             qDebug() << "fetch failed, status" << board->lastStatus()

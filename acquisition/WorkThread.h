@@ -60,8 +60,10 @@ public:
     void setBlockRing(BlockRing* ring);
 
     // ---- Any thread --------------------------------------------------------
-    // Sets both stop flags under mutex, so it waits for the frame in hand.
-    // The caller then wait()s. Must not be called while holding dataMutex.
+    // Sets both stop flags, cancels a board fetch waiting for its capture
+    // (KelPcieCancelFetch), then takes mutex, so it waits for the frame in
+    // hand but never for a trigger. The caller then wait()s. Must not be
+    // called while holding dataMutex.
     // Does nothing while the thread is not running. A stop that comes right
     // after start(), before run() got going, still ends that run: run() leaves
     // the flags alone on entry and clears them on its way out.
@@ -97,6 +99,8 @@ private:
     // simulated frames are made and emitted under `mutex`, replayed ones not.
     void recordPass(acquisition::RecordSource& source, bool underMutex);
     void freeChannelBuffers();
+    // Whether this run's records are board fetches (free, edge, external).
+    bool fetchesFromBoard() const;
 
     std::atomic<bool> stopRequested_{false};
     mutable std::mutex pathMutex_;  // leaf lock for localFilePath_ only

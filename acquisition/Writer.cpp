@@ -3,6 +3,9 @@
 
 #include "BlockRing.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -46,6 +49,20 @@ void Writer::startRecording(QThread::Priority priority)
         writing_.store(true);
     }
     start(priority);
+}
+
+qint64 Writer::discardLeftovers()
+{
+    if (isRunning() || !blockRing_)
+        return 0;
+    // Ordered after the previous run's last pop by its closing hand-off.
+    std::lock_guard<std::mutex> lock(summaryMutex_);
+    qint64 discarded = 0;
+    while (blockRing_->pop(writeBuffer_.get()))
+        ++discarded;
+    if (discarded > 0)
+        qDebug() << "recording: discarded" << discarded << "blocks left from before";
+    return discarded;
 }
 
 void Writer::requestStop()
@@ -106,11 +123,16 @@ void Writer::run()
 void Writer::record(Summary& current)
 {
     const std::uint64_t droppedAtStart = blockRing_ ? blockRing_->droppedBlocks() : 0;
+    QElapsedTimer clock;
+    clock.start();
     auto finish = [&]() {
         current.blocksDropped = blockRing_ ? blockRing_->droppedBlocks() - droppedAtStart : 0;
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        const double meanMbPerS = seconds > 0 ? double(current.blocksWritten) * blockBytes_ / 1e6 / seconds : 0.0;
         qDebug().noquote() << "recording ended:" << current.files.join(QStringLiteral(", "))
                            << "blocks written" << current.blocksWritten << "blocks dropped"
-                           << current.blocksDropped << (current.failed ? "(failed)" : "");
+                           << current.blocksDropped << "mean" << QString::number(meanMbPerS, 'f', 1) << "MB/s"
+                           << (current.failed ? "(failed)" : "");
     };
 
     if (!blockRing_) {
@@ -131,22 +153,81 @@ void Writer::record(Summary& current)
     }
     current.files << name;
 
+    // The metadata of the part being written: once when it opens (marked
+    // incomplete), once when it closes. A metadata failure is logged once
+    // and never ends the recording: the samples matter more.
+    const qint64 groupsPerBlock = blockBytes_ / recordingmeta::kGroupBytes;
+    recordingmeta::Recording part = metadata_;
+    qint64 groupsBefore = 0;       // in earlier parts
+    qint64 droppedGroups = 0;      // dropped so far in the whole recording
+    quint64 gapBlocks = 0;         // dropped blocks placed as gaps
+    bool metaFailed = false;
+    auto writeMeta = [&](bool complete) {
+        part.complete = complete;
+        QString error;
+        if (!recordingmeta::write(recordingmeta::metaPathFor(name), part, &error) && !metaFailed) {
+            metaFailed = true;
+            qDebug().noquote() << "metadata write failed" << recordingmeta::metaPathFor(name) << error;
+        }
+    };
+    auto openMeta = [&]() {
+        part = metadata_;
+        part.dataFileName = QFileInfo(name).fileName();
+        part.startUtc = QDateTime::currentDateTimeUtc();
+        part.offsetGroups = groupsBefore;
+        part.gaps.clear();
+        part.droppedBlocks = 0;
+        writeMeta(false);
+    };
+    auto groupsInPart = [&]() { return current.blocksWritten * groupsPerBlock - groupsBefore; };
+    auto closeMeta = [&]() {
+        if (!writing_.load() || current.failed) {
+            // Blocks dropped after the last pushed one have no block to
+            // precede; they count for the part that was open.
+            const std::uint64_t all = blockRing_->droppedBlocks() - droppedAtStart;
+            part.droppedBlocks += all > gapBlocks ? all - gapBlocks : 0;
+            gapBlocks = all;
+        }
+        writeMeta(true);
+    };
+    openMeta();
+
     auto fail = [&](const char* what) {
         qDebug().noquote() << what << name << file->errorString();
         current.failed = true;
+        // Keep the file whole up to the last good block.
+        file->resize(groupsInPart() * recordingmeta::kGroupBytes);
         file->close();
+        closeMeta();
     };
 
+    // After a stop request the blocks then waiting in the ring still belong
+    // to this recording: drain that many (the producer has stopped, so no
+    // more come), then close.
+    qint64 drainLeft = -1;  // -1: recording; otherwise blocks still to drain
     while (true) {
-        if (!writing_.load()) {
+        if (drainLeft < 0 && !writing_.load())
+            drainLeft = qint64(blockRing_->size());
+        if (drainLeft == 0) {
             if (!file->flush()) {
                 fail("flush failed");
                 break;
             }
             file->close();
+            closeMeta();
             break;
         }
-        if (blockRing_->pop(writeBuffer_.get())) {
+        std::uint64_t dropsBefore = 0;
+        if (blockRing_->pop(writeBuffer_.get(), &dropsBefore)) {
+            if (drainLeft > 0)
+                --drainLeft;
+            if (dropsBefore > 0) {
+                droppedGroups += qint64(dropsBefore) * groupsPerBlock;
+                gapBlocks += dropsBefore;
+                part.droppedBlocks += dropsBefore;
+                part.gaps.push_back({groupsInPart(), current.blocksWritten * groupsPerBlock + droppedGroups,
+                                     dropsBefore});
+            }
             const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer_.get()), blockBytes_);
             if (written != blockBytes_) {
                 fail("write failed");
@@ -160,6 +241,8 @@ void Writer::record(Summary& current)
                     break;
                 }
                 file->close();
+                closeMeta();
+                groupsBefore = current.blocksWritten * groupsPerBlock;
                 name = nextFileName();
                 file = std::make_unique<QFile>(name);
                 if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
@@ -168,7 +251,10 @@ void Writer::record(Summary& current)
                     break;
                 }
                 current.files << name;
+                openMeta();
             }
+        } else if (drainLeft > 0) {
+            drainLeft = 0;  // fewer than counted: the ring is empty
         } else {
             if (!file->flush()) {
                 fail("flush failed");

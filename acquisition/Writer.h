@@ -11,11 +11,16 @@
 // exist (two recordings in one millisecond), the time stamp moves on by a
 // millisecond until the name is free, so a recording never truncates another.
 //
+// Metadata: beside every file (each roll-over part too) a SigMF metadata
+// file (RecordingMeta.h), written atomically when the file opens and again
+// when it closes; every run of blocks the full ring dropped becomes a gap
+// segment at the exact group where it happened.
+//
 // Failures: a file that cannot be created ("open failed", "reopen failed"), a
 // write that does not take the whole block or a failed flush is logged and
-// ends the recording; the blocks already written stay intact. Every recording
-// ends with one log line naming its files, the blocks written and the blocks
-// the full ring dropped meanwhile.
+// ends the recording; the file is cut back to its last whole block. Every
+// recording ends with one log line naming its files, the blocks written, the
+// blocks the full ring dropped meanwhile and the mean rate written.
 //
 // Start and stop: startRecording() (or QThread::start) runs a recording;
 // requestStop() clears `writing_`, and the caller then wait()s. `writing_` is
@@ -25,8 +30,16 @@
 // The end of a run is published under the summary's mutex, which
 // lastSummary(), startRecording() and the destructor take: after wait(), any
 // of them orders the whole run before what follows.
-// Leftover blocks stay in the ring and open the next recording.
+// Stop is asked for once the producer has stopped: the blocks still in the
+// ring when the request is seen are written to the file they belong to
+// before it closes (the caller need not wait: a new start waits for
+// isRunning() to end). A recording takes what the ring holds when it
+// starts; discardLeftovers(), called before starting the producer, empties
+// it of what a failed recording left, so a recording holds only its own
+// blocks.
 #pragma once
+
+#include "RecordingMeta.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,6 +70,9 @@ public:
 
     void startRecording(QThread::Priority priority = QThread::TimeCriticalPriority);
     void requestStop();
+    // While neither the recorder nor the producer runs: empties the ring
+    // (logged when it held anything). Returns the blocks thrown away.
+    qint64 discardLeftovers();
 
     // Blocks written since construction (never reset).
     qint64 blocksWritten() const { return blocksWritten_.load(); }
@@ -79,6 +95,11 @@ public:
     void setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks);
     void setFileNamer(std::function<QString()> namer) { fileNamer_ = std::move(namer); }
 
+    // What the metadata beside each file says of the recording (rate,
+    // registers, trigger, hardware); file name, start time, offset, gaps,
+    // drops and completeness are filled in per file. Set while not running.
+    void setMetadata(const recordingmeta::Recording& metadata) { metadata_ = metadata; }
+
 protected:
     void run() override;
 
@@ -97,6 +118,7 @@ private:
     qint64 rotationBytes_ = kDefaultRotationBytes;
     qint64 rotationCheckBlocks_ = kDefaultRotationCheckBlocks;
     std::function<QString()> fileNamer_;
+    recordingmeta::Recording metadata_;
     mutable std::mutex summaryMutex_;
     Summary summary_;
 };

@@ -162,10 +162,10 @@ void MainWindow::stopAcquisitionAndRecording()
     }
     // A recording ends with the acquisition that feeds it, whatever the
     // trigger list shows now: left running it would keep its file open with
-    // nothing more to write. The block in hand is completed and the file
-    // flushed and closed.
-    if (writer && writer->isRunning()) {
+    // nothing more to write. The recorder drains what the ring still holds
+    // into this recording's file and closes it in the background, so the
+    // window shows "stopped" at once; the next Run (and the destructor)
+    // waits for it.
+    if (writer && writer->isRunning())
         writer->requestStop();
-        writer->wait();
-    }
 }

@@ -47,6 +47,7 @@ class QEvent;
 class QMoveEvent;
 class QPushButton;
 class QSplitter;
+class QLabel;
 class QTimer;
 class InteractiveChartView;
 class StandardMeasurementsView;
@@ -199,6 +200,22 @@ private:
     bool channelEnabled[4] = {true, false, false, false};
     bool panelVisible[h452::kPanelCount] = {true, false, false, false, false, false};
     double sampleRateHz = 1e9;
+    // While a replayed file's metadata gives its rate, frame processing uses
+    // that rate (0: none) and labRateValue shows it marked as the file's; the
+    // configured rate text is kept to be shown again when the source changes.
+    double replayRateHz = 0;
+    QString configuredRateText;
+    void applyReplayRate(int triggerIndex, const QString& path);
+    // Feedback while recording: elapsed time, bytes, MB/s and dropped blocks
+    // in a label beside the run state, refreshed twice a second by
+    // recordingTimer while the recorder runs (hidden otherwise).
+    QTimer* recordingTimer = nullptr;
+    QLabel* labRecording = nullptr;
+    qint64 recordingBlocksAtStart = 0;
+    quint64 recordingDropsAtStart = 0;
+    qint64 recordingStartMs = 0;
+    void startRecordingFeedback();
+    void updateRecordingFeedback();
 
     // ---- Live window state (frame hand-off) ---------------------------------
     // The mailbox and the range snapshot have leaf locks of their own (lock

@@ -58,7 +58,7 @@ h452::FrameSettings MainWindow::frameSettings() const
 {
     h452::FrameSettings s;
     s.recordLength = recordLength;
-    s.sampleRateHz = sampleRateHz;
+    s.sampleRateHz = replayRateHz > 0 ? replayRateHz : sampleRateHz;
     std::copy(std::begin(channelEnabled), std::end(channelEnabled), s.channelEnabled);
     std::copy(std::begin(panelVisible), std::end(panelVisible), s.panelVisible);
     s.eyeChannel = eyeChannel.load();

@@ -15,6 +15,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "BlockRing.h"
+#include "BoardSettings.h"
 #include "ChartToLabelConverter.h"
 #include "DeviceState.h"
 #include "RecordSource.h"
@@ -22,7 +24,12 @@
 #include "WorkThread.h"
 #include "Writer.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QTimer>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QLineEdit>
 #include <QThread>
@@ -59,6 +66,23 @@ int MainWindow::applyRunState()
     }
 
     ui->labTimePlot->clearBounds();
+    // The previous recording may still be draining the ring into its file:
+    // the new run starts only after it, and the recorder starts before the
+    // stream so that the ring it empties on start holds nothing of the new run.
+    const bool recording = ui->comBoxTrigger->currentIndex() == acquisition::kModeContinuous && writer;
+    if (writer && writer->isRunning() && !workThread->isRunning()) {
+        writer->requestStop();  // already asked by Stop; a recorder without a stream ends too
+        writer->wait();
+    }
+    if (recording && !writer->isRunning()) {
+        if (!workThread->isRunning())
+            writer->discardLeftovers();
+        writer->setMetadata(acquisition::streamRecordingMetadata(
+            sampleRateHz, QStringLiteral("H452 ") + QCoreApplication::applicationVersion(),
+            deviceHandle != 0 ? QStringLiteral("H452 4-channel digitizer") : QStringLiteral("none (ramp pattern)")));
+        writer->startRecording(QThread::TimeCriticalPriority);
+        startRecordingFeedback();
+    }
     if (!workThread->isRunning()) {
         const h452::AcquisitionParameters p = readAcquisitionControls(recordLength);
         workThread->setParameters(p.recordLength, p.ddr4Address, p.triggerMode, p.triggerLevel,
@@ -67,9 +91,6 @@ int MainWindow::applyRunState()
         workThread->start(QThread::TimeCriticalPriority);
         qDebug().noquote() << QStringLiteral("主线程ID：") << QThread::currentThreadId();
     }
-    if (ui->comBoxTrigger->currentIndex() == acquisition::kModeContinuous && writer
-        && !writer->isRunning())
-        writer->startRecording(QThread::TimeCriticalPriority);
     return 0;
 }
 
@@ -158,4 +179,45 @@ bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double>
         return acquisition::makeTriggeredSource(p, acquisition::Simulation::SingleShot)
             ->next(channels, n);
     }
+}
+
+void MainWindow::startRecordingFeedback()
+{
+    if (!labRecording) {
+        labRecording = new QLabel(ui->labWorkState->parentWidget());
+        labRecording->setObjectName(QStringLiteral("labRecording"));
+        if (QLayout* layout = ui->labWorkState->parentWidget()->layout()) {
+            const int at = layout->indexOf(ui->labWorkState);
+            if (auto* box = qobject_cast<QBoxLayout*>(layout))
+                box->insertWidget(at + 1, labRecording);
+            else
+                layout->addWidget(labRecording);
+        }
+        recordingTimer = new QTimer(this);
+        recordingTimer->setInterval(500);
+        connect(recordingTimer, &QTimer::timeout, this, &MainWindow::updateRecordingFeedback);
+    }
+    recordingBlocksAtStart = writer->blocksWritten();
+    recordingDropsAtStart = blockRing->droppedBlocks();
+    recordingStartMs = QDateTime::currentMSecsSinceEpoch();
+    updateRecordingFeedback();
+    labRecording->show();
+    recordingTimer->start();
+}
+
+void MainWindow::updateRecordingFeedback()
+{
+    if (!writer || !writer->isRunning() || !running) {
+        recordingTimer->stop();
+        labRecording->hide();
+        return;
+    }
+    const double seconds = double(QDateTime::currentMSecsSinceEpoch() - recordingStartMs) / 1000.0;
+    const double bytes = double(writer->blocksWritten() - recordingBlocksAtStart) * double(BlockRing::kDefaultSlotBytes);
+    const double mbPerS = seconds > 0 ? bytes / 1e6 / seconds : 0.0;
+    labRecording->setText(QStringLiteral("%1 s  %2 MB  %3 MB/s  %4")
+                              .arg(seconds, 0, 'f', 1)
+                              .arg(bytes / 1e6, 0, 'f', 1)
+                              .arg(mbPerS, 0, 'f', 1)
+                              .arg(tr("丢弃 %1 块").arg(blockRing->droppedBlocks() - recordingDropsAtStart)));
 }

@@ -14,6 +14,7 @@
 
 #include "BoardSettings.h"
 #include "DeviceState.h"
+#include "RecordingMeta.h"
 #include "SampleRate.h"
 #include "WorkThread.h"
 
@@ -33,6 +34,7 @@ void MainWindow::oncomBoxTriggerIndexChanged(int index)
         qDebug().noquote() << QStringLiteral("用户选中了：") << path;
         workThread->setLocalFilePath(path);
     }
+    applyReplayRate(index, localFilePath);
     if (deviceHandle == 0)
         return;
     DataLock lock;
@@ -43,7 +45,11 @@ void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int 
 {
     DataLock lock;
     acquisition::applySampleRateRegisters(deviceHandle, sampleRatParam, dataParam, CICParam);
-    ui->labRateValue->setText(sampleRate);
+    // A replayed file's own rate stays on show; this one returns with the
+    // next source.
+    configuredRateText = sampleRate;
+    if (replayRateHz <= 0)
+        ui->labRateValue->setText(sampleRate);
     // The same reading of a rate text as the settings dialog's.
     TypedSampleRate typed;
     if (parseSampleRateText(sampleRate, &typed) && typed.rateHz > 0.0)
@@ -51,4 +57,26 @@ void MainWindow::onSampleRateChange(QString sampleRate, int sampleRatParam, int 
     else
         qDebug().noquote() << "sample rate text without a rate:" << sampleRate << "- keeping"
                            << sampleRateHz << "S/s";
+}
+
+void MainWindow::applyReplayRate(int triggerIndex, const QString& path)
+{
+    double fileRateHz = 0;
+    if (triggerIndex == acquisition::kModeLocalFile) {
+        const recordingmeta::ReadBack meta = recordingmeta::readFor(path);
+        if (meta.ok)
+            fileRateHz = meta.sampleRateHz;
+        else if (meta.present)
+            qDebug().noquote() << "metadata ignored:" << meta.reason << path;
+    }
+    DataLock lock;
+    if (fileRateHz > 0) {
+        if (replayRateHz <= 0)
+            configuredRateText = ui->labRateValue->text();
+        replayRateHz = fileRateHz;
+        ui->labRateValue->setText(tr("%1 MS/s (文件)").arg(fileRateHz / 1e6, 0, 'g', 8));
+    } else if (replayRateHz > 0) {
+        replayRateHz = 0;
+        ui->labRateValue->setText(configuredRateText);
+    }
 }

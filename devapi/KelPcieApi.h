@@ -17,7 +17,8 @@
  *     codes.
  *   - The library creates no threads and takes no lock around the board:
  *     a caller that uses it from several threads serialises its calls, so
- *     that register sequences never interleave. Only the calls of the FFT
+ *     that register sequences never interleave. The one exception is
+ *     KelPcieCancelFetch, which any thread may call at any time. Only the calls of the FFT
  *     library are locked (the program shares one FFTW with the library).
  *   - Blocking: register and DMA calls return when the driver does; the
  *     fetches poll the board with 1 ms sleeps (bounds given per export); the
@@ -106,6 +107,11 @@ extern "C" {
 #define KELPCIE_ERR_RATE_FACTOR (-9991)
 #define KELPCIE_ERR_RATE_RESET (-9992)
 #define KELPCIE_ERR_RATE_GO (-9993)
+/* A fetch (KelPcieFetchData, the two-channel fetches and the spectrum
+ * fetches that fetch) ended because KelPcieCancelFetch was called while it
+ * waited or before it started; nothing was transferred and the outputs are
+ * untouched. */
+#define KELPCIE_ERR_CANCELLED (-1000)
 /* Other negative values: the driver's own codes (LOMPCIE_ERR_*, -101 ...
  * -105), and -1 from KelPcieInit for an empty resource string. */
 
@@ -132,6 +138,7 @@ extern "C" {
     ROW(KELPCIE_ERR_RATE_FACTOR, "rate factor write failed")                                  \
     ROW(KELPCIE_ERR_RATE_RESET, "rate reset write failed")                                    \
     ROW(KELPCIE_ERR_RATE_GO, "rate go write failed")                                          \
+    ROW(KELPCIE_ERR_CANCELLED, "fetch cancelled")                                             \
     ROW(LOMPCIE_ERR_HANDLE, "driver: bad or closed handle")                                   \
     ROW(LOMPCIE_ERR_ARGUMENT, "driver: null argument")                                        \
     ROW(LOMPCIE_ERR_NODEVICE, "driver: no board at that position")                            \
@@ -275,7 +282,8 @@ KELPCIE_API int32_t KelPcieWriteDMA(uint32_t connection, const uint32_t *buffer,
  * Returns the last ReadDMA result (0 on success), or
  * KELPCIE_ERR_CAPTURE_TIMEOUT, KELPCIE_ERR_STREAM_STALLED,
  * KELPCIE_ERR_INVALID_ARGUMENT (null array, recordLength 0 or a record
- * larger than the ring), KELPCIE_ERR_NOT_OPEN, KELPCIE_ERR_FAILED (no memory).
+ * larger than the ring), KELPCIE_ERR_NOT_OPEN, KELPCIE_ERR_FAILED (no memory),
+ * KELPCIE_ERR_CANCELLED (KelPcieCancelFetch).
  * On failure the outputs are untouched.
  */
 KELPCIE_API int32_t KelPcieFetchData(uint32_t connection, double *channel0, double *channel1,
@@ -283,6 +291,27 @@ KELPCIE_API int32_t KelPcieFetchData(uint32_t connection, double *channel0, doub
                                      uint32_t recordLength, uint32_t ddr4Address,
                                      int32_t triggerMode, int32_t triggerOffset,
                                      int32_t triggerLevel, uint32_t triggerSlope);
+
+/*
+ * Cancels the fetch that runs now (KelPcieFetchData in any mode, the
+ * two-channel fetches, a spectrum fetch that fetches) or, when none runs,
+ * the next one to start: the cancel stays pending until a fetch sees it.
+ * A waiting fetch sees it at its next poll (within one poll sleep) and a
+ * fetch that starts with a cancel pending returns at once; either returns
+ * KELPCIE_ERR_CANCELLED, transfers nothing and clears the pending cancel,
+ * so one cancel ends exactly one fetch. A cancel that comes after a
+ * fetch's last poll (during its transfer) is kept for the next fetch.
+ * Because it is kept, a caller that stops its acquisition thread can set
+ * its stop flag, cancel, then wait: whether the thread was inside a fetch
+ * or about to start one, that fetch ends at once, and the thread sees its
+ * stop flag after it. A caller whose own fetch may meet a cancel made for
+ * another purpose (a leftover one) simply fetches again.
+ *   connection  ignored, like every export's.
+ * Always returns 0. The only export that may be called from another thread
+ * while a fetch runs; it touches nothing but the pending flag (an atomic)
+ * and never blocks.
+ */
+KELPCIE_API int32_t KelPcieCancelFetch(uint32_t connection);
 
 /*
  * Two-channel capture: starts a capture of `count` samples
@@ -302,7 +331,8 @@ KELPCIE_API int32_t KelPcieCommit(uint32_t connection, uint32_t count);
  * Returns 0, KELPCIE_ERR_START_*, KELPCIE_ERR_TWO_CHANNEL_TIMEOUT (the
  * transfer was made but out is untouched), KELPCIE_ERR_INVALID_ARGUMENT
  * (null out or count 0: the record is dropped), KELPCIE_ERR_NOT_OPEN,
- * KELPCIE_ERR_FAILED (no memory).
+ * KELPCIE_ERR_FAILED (no memory), KELPCIE_ERR_CANCELLED (KelPcieCancelFetch;
+ * the record is dropped).
  */
 KELPCIE_API int32_t KelPcieFetchChannelAData(uint32_t connection, double *out, uint32_t count);
 /* As KelPcieFetchChannelAData for channel B (the low 16 bits of each word). */

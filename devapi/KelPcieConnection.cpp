@@ -6,6 +6,7 @@
 
 #include "KelPcieState.h"
 
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -67,10 +68,24 @@ uint32_t readReg(uint64_t reg)
     return v;
 }
 
+namespace {
+// Set by KelPcieCancelFetch (any thread), taken by the fetch that sees it.
+// Sequentially consistent exchange on both sides: a cancel made before a
+// fetch's first look is seen by that look, one made later by the next.
+std::atomic<bool> cancelPending{false};
+} // namespace
+
+bool takeCancel()
+{
+    return cancelPending.exchange(false);
+}
+
 uint32_t pollUntilSet(uint64_t reg, uint32_t limit)
 {
     uint32_t i = 0;
     for (; i < limit; ++i) {
+        if (takeCancel())
+            return kPollCancelled;
         if (readReg(reg) != 0)
             break;
         pollSleep();
@@ -231,3 +246,9 @@ KELPCIE_API int32_t KelPcieWriteDMA(uint32_t, const uint32_t *buffer, uint64_t a
 }
 
 } // extern "C"
+
+extern "C" KELPCIE_API int32_t KelPcieCancelFetch(uint32_t)
+{
+    kelpcie::cancelPending.store(true);
+    return KELPCIE_OK;
+}

@@ -61,6 +61,10 @@ int32_t fetchData(double *ch0, double *ch1, double *ch2, double *ch3, uint32_t n
     const uint32_t occupied = groups / 2 + groups % 2;
     if (occupied > last + 1)
         return KELPCIE_ERR_INVALID_ARGUMENT;
+    // A cancel made before this fetch began is meant for it (see
+    // KelPcieCancelFetch): nothing is armed or moved.
+    if (kelpcie::takeCancel())
+        return KELPCIE_ERR_CANCELLED;
 
     int64_t start = ddr4Address;
     bool wraps = false;
@@ -71,7 +75,9 @@ int32_t fetchData(double *ch0, double *ch1, double *ch2, double *ch3, uint32_t n
         writeReg(boardreg::CaptureStart, ddr4Address);
         writeReg(boardreg::CaptureUnits, units);
         writeReg(boardreg::Command, boardreg::CommandCapture);
-        pollUntilSet(boardreg::CaptureDone, 10); // free-run captures report no failure
+        // Free-run captures report no failure, only a cancel.
+        if (pollUntilSet(boardreg::CaptureDone, 10) == kelpcie::kPollCancelled)
+            return KELPCIE_ERR_CANCELLED;
         break;
     case KELPCIE_TRIGGER_EDGE:
     case KELPCIE_TRIGGER_EXTERNAL: {
@@ -90,7 +96,12 @@ int32_t fetchData(double *ch0, double *ch1, double *ch2, double *ch3, uint32_t n
             writeReg(boardreg::TriggerSource, boardreg::TriggerSourceExternal);
             writeReg(boardreg::ExternalTriggerArm, 0);
         }
-        if (pollUntilSet(boardreg::CaptureDone, 60000) >= 59999)
+        // A cancelled capture stays armed on the board; the next triggered
+        // fetch clears the condition and arms it afresh.
+        const uint32_t polls = pollUntilSet(boardreg::CaptureDone, 60000);
+        if (polls == kelpcie::kPollCancelled)
+            return KELPCIE_ERR_CANCELLED;
+        if (polls >= 59999)
             return KELPCIE_ERR_CAPTURE_TIMEOUT;
         readReg(boardreg::TriggerFine);
         const int64_t p = readReg(boardreg::TriggerUnit);
@@ -113,6 +124,8 @@ int32_t fetchData(double *ch0, double *ch1, double *ch2, double *ch3, uint32_t n
         for (uint32_t w = previous;; w = readReg(boardreg::WritePointer)) {
             if (kelpcie::continuousWritten(plan, w))
                 break;
+            if (kelpcie::takeCancel())
+                return KELPCIE_ERR_CANCELLED; // the read position is kept
             const auto now = std::chrono::steady_clock::now();
             if (w != previous) {
                 previous = w;
@@ -194,12 +207,17 @@ int32_t fetchTwoChannel(bool channelB, double *out, uint32_t count)
     // succeeds, so a failed fetch never leaves stale or unfilled samples.
     record = std::vector<double>();
     have = false;
+    if (kelpcie::takeCancel())
+        return KELPCIE_ERR_CANCELLED;
     std::vector<double> fresh(count);
     std::vector<uint32_t> words(count, 0u);
     int32_t status = twoChannelStart(count);
     if (status < 0)
         return status;
-    if (pollUntilSet(boardreg::TwoChannelDone, 1000) >= 999)
+    const uint32_t polls = pollUntilSet(boardreg::TwoChannelDone, 1000);
+    if (polls == kelpcie::kPollCancelled)
+        return KELPCIE_ERR_CANCELLED; // no transfer: the capture never finished
+    if (polls >= 999)
         status = KELPCIE_ERR_TWO_CHANNEL_TIMEOUT;
     ReadDMA(s.handle, 0, words.data(), static_cast<uint64_t>(count) * 4);
     if (status < 0)

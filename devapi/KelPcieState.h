@@ -48,8 +48,17 @@ int32_t writeReg(uint64_t reg, uint32_t value);
 // One register read from the open board; 0 when the read fails.
 uint32_t readReg(uint64_t reg);
 
+// Takes a pending KelPcieCancelFetch: true when one was pending, which is
+// then cleared. The flag is the library's only state shared between
+// threads; it is an atomic so that the cancelling thread needs no lock.
+bool takeCancel();
+
+// What pollUntilSet returns when a cancel was taken while it polled.
+constexpr uint32_t kPollCancelled = 0xFFFFFFFFu;
+
 // Polls `reg` (read, then sleep) until it is non-zero; returns the index of
-// the poll that saw it (0-based) or `limit` when none did.
+// the poll that saw it (0-based), `limit` when none did, or kPollCancelled
+// when a cancel came first (looked at before each read).
 uint32_t pollUntilSet(uint64_t reg, uint32_t limit);
 
 // Runs an export's body at the C boundary: no exception may leave the

@@ -70,6 +70,10 @@ void Emulator::synthUnits(const Board &b, uint32_t firstUnit, uint32_t units, in
             const uint32_t w0 = u * kWordsPerUnit; // wraps modulo 2^32: fine modulo 65536
             for (int w = 0; w < kWordsPerUnit; ++w)
                 out[k * kWordsPerUnit + w] = static_cast<int16_t>(static_cast<uint16_t>(w0 + w));
+            if (config.unitMarks) {
+                out[k * kWordsPerUnit] = static_cast<int16_t>(static_cast<uint16_t>(u & 0xFFFF));
+                out[k * kWordsPerUnit + 1] = static_cast<int16_t>(static_cast<uint16_t>(u >> 16));
+            }
         }
         return;
     }

@@ -41,6 +41,9 @@ constexpr uint64_t kDaMemoryBytes = 64ull << 20;
 struct Config {
     uint32_t boards = 0;
     bool ramp = false;
+    // LOMPCIE_PATTERN=units: the ramp with each unit's index in its first
+    // two words, so a recording tells which ring units it holds.
+    bool unitMarks = false;
     SignalConfig signals[4];
     uint64_t seed = 1;
     bool triggerNever = false;

@@ -42,8 +42,10 @@ Config readConfig()
     double d = 0;
     if (envNumber("LOMPCIE_BOARDS", d))
         c.boards = static_cast<uint32_t>(std::min(d, 255.0));
-    if (const char *p = env("LOMPCIE_PATTERN"))
-        c.ramp = std::strcmp(p, "ramp") == 0;
+    if (const char *p = env("LOMPCIE_PATTERN")) {
+        c.unitMarks = std::strcmp(p, "units") == 0;
+        c.ramp = c.unitMarks || std::strcmp(p, "ramp") == 0;
+    }
     for (int ch = 0; ch < 4; ++ch) {
         c.signals[ch] = defaultSignalConfig(ch);
         const std::string name = "LOMPCIE_CH" + std::to_string(ch);

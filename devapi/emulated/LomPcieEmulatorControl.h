@@ -20,7 +20,11 @@
  *                             vendor, which callers must filter out.
  *   LOMPCIE_PATTERN=ramp      every 16-bit word of the ring equals its word
  *                             index from the ring start modulo 65536 (read
- *                             as int16), fixed for all time. Otherwise the
+ *                             as int16), fixed for all time.
+ *   LOMPCIE_PATTERN=units     the ramp, except that the first two words of
+ *                             each unit hold its unit index (low 16 bits,
+ *                             then high 16 bits), so that a recording shows
+ *                             which ring units it holds. Otherwise the
  *                             channels carry the analog signals below.
  *   LOMPCIE_CH0 .. _CH3       signal of a channel, "kind:key=value,...":
  *       tone:freq=10e6,amp=16000,phase=0,h2=-60,h3=-70,...,h9=..

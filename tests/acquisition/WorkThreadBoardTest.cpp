@@ -8,6 +8,7 @@
 // register sequences of a second thread (the settings handlers) never land
 // inside a fetch or a streamed block.
 #include "BlockRing.h"
+#include "BoardRegisters.h"
 #include "BoardSettings.h"
 #include "DeviceState.h"
 #include "EmulatedBoard.h"
@@ -22,6 +23,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -440,4 +443,103 @@ TEST(WorkThreadReplayVanishing, AFileRemovedMidReplayLogsAndResumesWhenBack)
     for (int r = 0; r < 4; ++r)
         isRecordStart = isRecordStart || first == codeOf(100 * r, 0);
     EXPECT_TRUE(isRecordStart) << first;
+}
+
+// A capture whose trigger never comes, with the library's full 60 s limit
+// (1 ms polls): a register change from another thread and Stop each take the
+// fetch back instead of waiting for that limit.
+TEST_F(BoardStream, StopAndRegisterChangesDoNotWaitForATriggerThatNeverComes)
+{
+    for (int mode : {acquisition::kModeEdgeTrigger, acquisition::kModeExternalTrigger}) {
+        SCOPED_TRACE(mode);
+        open(nullptr, "never", 0, false);
+        BlockRing ring(4, 8192);
+        WorkThread thread;
+        run(thread, ring, mode);
+        ASSERT_TRUE(waitFor([&]() { return traced("W 768 4"); }));
+        auto change = std::async(std::launch::async,
+                                 [] { acquisition::applySampleRateRegisters(deviceHandle, 1, 0, -1); });
+        EXPECT_EQ(change.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        // The thread arms a fresh capture after the cancelled one.
+        ASSERT_TRUE(waitFor([&]() {
+            int arms = 0;
+            for (const QByteArray& line : traceLines())
+                arms += line == "W 768 4";
+            return arms >= 2;
+        }));
+        thread.requestStop();
+        EXPECT_TRUE(thread.wait(QDeadlineTimer(scaledMs(20000))));
+        TearDown();
+        QFile::remove(trace);
+    }
+}
+
+namespace {
+
+// The ring units a recording holds, in file order: the "units" pattern
+// marks each unit with its index in its first two words.
+std::vector<quint32> unitsOf(const QStringList& files)
+{
+    std::vector<quint32> units;
+    for (const QString& path : files) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = f.readAll();
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+        for (int at = 0; at + 64 <= bytes.size(); at += 64)
+            units.push_back(quint32(data[at] | data[at + 1] << 8) | quint32(data[at + 2] | data[at + 3] << 8) << 16);
+    }
+    return units;
+}
+
+} // namespace
+
+// Two Runs on one armed stream: the first records from the unit the board was
+// armed at, the second from where the board writes when it starts; no unit is
+// in both, each Stop drains the ring into its own file, and the ring is empty
+// for the next recording.
+TEST_F(BoardStream, TwoRecordingsOfOneArmedStreamShareNoUnit)
+{
+    EmulatedBoardSetup setup;
+    setup.pattern = "units";
+    setup.streamRate = "500";  // a block per quarter second: Run lands well within one
+    EmulatedBoard::configure(setup);
+    ASSERT_TRUE(EmulatedBoard::openFirst());
+    bool armed = false;
+    acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
+    BlockRing ring(64, 8192);
+    WorkThread thread;
+    Writer writer(&ring, dir.filePath(QStringLiteral("samples.bin")));
+    auto record = [&](qint64 blocks) {
+        const qint64 before = writer.blocksWritten();
+        writer.startRecording(QThread::NormalPriority);
+        run(thread, ring);
+        EXPECT_TRUE(waitFor([&]() { return writer.blocksWritten() >= before + blocks; }, 20000));
+        thread.requestStop();
+        EXPECT_TRUE(thread.wait(QDeadlineTimer(scaledMs(5000))));
+        writer.requestStop();
+        EXPECT_TRUE(writer.wait(QDeadlineTimer(scaledMs(5000))));
+        EXPECT_TRUE(ring.empty());
+        return unitsOf(writer.lastSummary().files);
+    };
+    auto writeUnit = [] {
+        quint32 unit = 0;
+        KelPcieReadData(deviceHandle, boardreg::WritePointer, &unit);
+        return unit;
+    };
+    const std::vector<quint32> first = record(2);
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.front(), 0u);
+    // Let the board stream on past what the first recording read.
+    ASSERT_TRUE(waitFor([&]() { return writeUnit() > first.back() + 3 * 128; }, 20000));
+    const quint32 atRun = writeUnit();
+    const std::vector<quint32> second = record(1);
+    ASSERT_FALSE(second.empty());
+    EXPECT_GE(second.front(), atRun);
+    EXPECT_LE(second.front(), atRun + 128);
+    for (const std::vector<quint32>* rec : {&first, &second})
+        for (std::size_t i = 1; i < rec->size(); ++i)
+            ASSERT_EQ((*rec)[i], (*rec)[i - 1] + 1) << "each recording is one unbroken stretch";
+    EXPECT_GT(second.front(), first.back());
 }

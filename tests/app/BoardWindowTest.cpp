@@ -6,6 +6,7 @@
 // condition with a time-out.
 #include "mainwindow.h"
 #include "EmulatedBoard.h"
+#include "RecordingMeta.h"
 #include "WindowDriver.h"
 
 #include "DeviceState.h"
@@ -234,9 +235,14 @@ TEST_F(BoardWindow, RecordsTheBoardStreamAndReplaysIt)
         dialog->selectFile(recording);
         static_cast<QDialog*>(dialog)->accept();
     });
+    const QString configuredRate = get<QLabel>("labRateValue")->text();
+    // The recorder finishes the file and its metadata in the background.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recordingmeta::readFor(recording).complete; }, kWaitMs));
     trigger->setCurrentIndex(acquisition::kModeLocalFile);
     EXPECT_EQ(QFileInfo(thread()->localFilePath()).canonicalFilePath(),
               QFileInfo(recording).canonicalFilePath());
+    // The recording's own rate is shown, marked as the file's.
+    EXPECT_TRUE(get<QLabel>("labRateValue")->text().contains(QStringLiteral("文件")));
     // Channel 0 of the first record: word (i / 4) * 16 + i % 4, from 0 up to
     // that of sample n - 1 (n below 8192, so no word passes 32767).
     get<QPushButton>("btnSingle")->click();
@@ -249,6 +255,9 @@ TEST_F(BoardWindow, RecordsTheBoardStreamAndReplaysIt)
     }
     EXPECT_EQ(low, 0.0);
     EXPECT_EQ(high, double((n - 1) / 4 * 16 + (n - 1) % 4));
+    // Another source brings the configured rate back.
+    trigger->setCurrentIndex(acquisition::kModeFreeTrigger);
+    EXPECT_EQ(get<QLabel>("labRateValue")->text(), configuredRate);
 }
 
 // Bad input at the board: a DDR4 address that is not hexadecimal, a rate text
@@ -281,6 +290,9 @@ TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
     get<QPushButton>("btnRun")->click();
     ASSERT_TRUE(running());
     ASSERT_TRUE(QTest::qWaitFor([&] { return traceHas({"W 768 0", "W 768 4"}); }, kWaitMs));
+    // Stop cancels a waiting capture rather than waiting for its time-out;
+    // let one time out first so that its failure is logged.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.countContaining(QStringLiteral("fetch failed")) >= 1; }, kWaitMs));
     get<QPushButton>("btnRun")->click();
     EXPECT_FALSE(running());
     QCoreApplication::processEvents();

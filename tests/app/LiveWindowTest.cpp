@@ -480,13 +480,21 @@ TEST_F(LiveWindow, StopEndsTheRecordingEvenAfterTheSourceListChanged)
     ASSERT_TRUE(thread()->isRunning());
     ASSERT_TRUE(writer->isRunning());
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(dir.filePath("rec0.bin")).size() > 0; }, kWaitMs));
+    // Feedback beside the run state while recording: bytes grow, rate shown.
+    auto* feedback = window->findChild<QLabel*>(QStringLiteral("labRecording"));
+    ASSERT_NE(feedback, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return feedback->isVisible() && !feedback->text().contains(" 0.0 MB "); }, kWaitMs))
+        << feedback->text().toStdString();
+    EXPECT_TRUE(feedback->text().contains(QStringLiteral("MB/s")));
 
     // Another source chosen while streaming, then Stop: the recording ends
     // with the stream that fed it instead of keeping its file open.
     trigger->setCurrentIndex(0);
     get<QPushButton>("btnRun")->click();
     EXPECT_FALSE(thread()->isRunning());
-    EXPECT_FALSE(writer->isRunning());
+    // The recorder drains and closes in the background.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !writer->isRunning(); }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !feedback->isVisible(); }, kWaitMs));
 }
 
 // The drop-down entries follow the form's style in a title-bar list and in

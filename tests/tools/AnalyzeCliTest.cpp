@@ -434,3 +434,39 @@ TEST(AnalyzeCli, StandardSetFollowsTheUnchangedFigures)
         EXPECT_NE(b.err.find("--max-harmonic"), std::string::npos) << b.err;
     }
 }
+
+// A recording with SigMF metadata beside it: its rate is used unless one is
+// given, a record right after a dropped run says how many groups are missing
+// and one across it is flagged; a file without metadata reads as before.
+TEST(AnalyzeCli, MetadataGivesTheRateAndMarksGaps)
+{
+    const Signal tone = [](int k, long long i) { return toneCode(1000.0 * (k + 1), 37, 1024, i); };
+    const std::string bin = writeSamples("meta.bin", 3 * 1024, tone);
+    std::ofstream(tempDir().file("meta.sigmf-meta"))
+        << R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 62500000,
+              "h452:block_bytes": 8192, "h452:complete": true},
+              "captures": [{"core:sample_start": 0}, {"core:sample_start": 256, "core:global_index": 768}],
+              "annotations": [{"core:sample_start": 256, "core:sample_count": 1, "core:label": "dropped",
+                               "core:comment": "2 blocks lost"}]})";
+    const CliRun own = analyze("--format json --record-length 1024 '" + bin + "'");
+    ASSERT_EQ(own.exitCode, 0) << own.err;
+    const CliRun given = analyze("--format json --record-length 1024 --sample-rate 250MS/s '" + bin + "'");
+    const CliRun other = analyze("--format json --record-length 1024 --sample-rate 1GS/s '" + bin + "'");
+    EXPECT_TRUE(own.out == given.out);
+    EXPECT_FALSE(own.out == other.out);
+    const std::vector<std::string> records = lines(own.out);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].find("gap_"), std::string::npos);
+    EXPECT_EQ(jsonNumber(records[1], "gap_before_groups"), 512.0);
+    EXPECT_EQ(records[2].find("gap_"), std::string::npos);
+    const CliRun across = analyze("--format json --record-length 1000 --records 2 '" + bin + "'");
+    ASSERT_EQ(across.exitCode, 0) << across.err;
+    EXPECT_EQ(count(across.out, "\"spans_gap\": true"), 1u);  // record 1: bytes 8000 .. 16000
+
+    std::ofstream(tempDir().file("meta.sigmf-meta")) << "{\"global\": {\"core:sample_rate\": -1}}";
+    const CliRun bad = analyze("--format json --record-length 1024 '" + bin + "'");
+    EXPECT_EQ(bad.exitCode, 0);
+    EXPECT_NE(bad.err.find("metadata ignored"), std::string::npos);
+    EXPECT_EQ(bad.out.find("gap_"), std::string::npos);  // read as a file without metadata
+    EXPECT_FALSE(bad.out == own.out);                     // at the 1 GS/s default
+}

@@ -67,7 +67,8 @@ const char* analyzeUsage()
            "\n"
            "Measures a recorded sample file record by record, as the live window does.\n"
            "  --record-length N   samples per channel and record (default 1000)\n"
-           "  --sample-rate RATE  S/s as a number or a rate text like 500MS/s (default 1GS/s)\n"
+           "  --sample-rate RATE  S/s as a number or a rate text like 500MS/s (default: the recording's\n"
+           "                      metadata when it has one, else 1GS/s)\n"
            "  --window INDEX      FFT window 0..10 of the window list (default 0, rectangular)\n"
            "  --channels LIST     channels to analyse, comma-separated (default 0,1,2,3)\n"
            "  --records K         analyse K records, wrapping to the start of the file\n"
@@ -187,6 +188,7 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
                     + ", not '" + value + "'";
             o.recordLength = static_cast<int>(v);
         } else if (name == "--sample-rate") {
+            o.sampleRateGiven = true;
             if (!parseSampleRate(value, o.sampleRateHz))
                 return "--sample-rate must be a positive number in S/s or a rate such as 500MS/s, not '" + value
                     + "'";

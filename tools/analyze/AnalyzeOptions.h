@@ -13,6 +13,7 @@ enum class ReportFormat { Table, Json, Csv };
 struct AnalyzeOptions {
     int recordLength = 1000;      // samples per channel and record
     double sampleRateHz = 1e9;    // fs in S/s
+    bool sampleRateGiven = false; // --sample-rate was given (else a recording's metadata may set it)
     int windowType = 0;           // FFT-window list index 0 .. 10
     bool channels[4] = {true, true, true, true};
     long long records = -1;       // -1: every record once, up to the end of the file

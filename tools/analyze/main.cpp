@@ -16,6 +16,7 @@
 #include "AnalyzeOptions.h"
 #include "AnalyzeReport.h"
 #include "AnalysisState.h"
+#include "RecordingMeta.h"
 #include "SampleFile.h"
 
 #include <QString>
@@ -45,17 +46,41 @@ bool flush(std::string& out)
     return std::fflush(stdout) == 0;
 }
 
-// One record's report in the chosen format.
-void appendRecord(const h452::AnalyzeOptions& opt, std::string& out, long long record, qint64 offset,
-                  const h452::FrameResult& result, const h452::StandardFrameAnalysis& standard)
+// A record next to a gap in the recording says so, right after its offset:
+// "gap_before_groups" (groups dropped just before it) and "spans_gap" (a gap
+// lies inside it, so its samples are not one continuous stretch). Records
+// away from gaps read exactly as before.
+void addGapFields(std::string& out, std::size_t lineStart, const recordingmeta::RecordGaps& gaps)
+{
+    std::string fields;
+    if (gaps.groupsBefore > 0)
+        fields += ", \"gap_before_groups\": " + std::to_string(gaps.groupsBefore);
+    if (gaps.spansGap)
+        fields += ", \"spans_gap\": true";
+    const std::size_t at = out.find(", \"channels\": [", lineStart);
+    if (!fields.empty() && at != std::string::npos)
+        out.insert(at, fields);
+}
+
+// One record's report in the chosen format; a JSON record carries the gaps
+// the recording's metadata places around it.
+void appendRecord(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack& meta, std::string& out,
+                  long long record, qint64 offset, const h452::FrameResult& result,
+                  const h452::StandardFrameAnalysis& standard)
 {
     switch (opt.format) {
     case h452::ReportFormat::Table:
         h452::appendTableRecord(out, record, offset, opt.channels, result, &standard);
         break;
-    case h452::ReportFormat::Json:
+    case h452::ReportFormat::Json: {
+        const std::size_t line = out.size();
         h452::appendJsonRecord(out, record, offset, opt.channels, result, &standard);
+        if (meta.ok)
+            addGapFields(out, line,
+                         recordingmeta::gapsAround(meta.gaps.data(), meta.gaps.size(), offset, opt.recordLength,
+                                                   meta.groupsPerBlock));
         break;
+    }
     case h452::ReportFormat::Csv:
         h452::appendCsvRecord(out, record, offset, opt.channels, result, &standard);
         break;
@@ -85,7 +110,7 @@ void configure(const h452::AnalyzeOptions& opt, const bool channels[4], h452::An
 }
 
 // The plain loop: one record read, analysed and written at a time.
-int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const QString& path)
+int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack& meta, const QString& path)
 {
     const int n = opt.recordLength;
     h452::AnalysisState state;
@@ -118,7 +143,7 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const QString& path)
         }
         h452::analyzeFrame(state, input, result);
         standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
-        appendRecord(opt, out, record, offset, result, standard);
+        appendRecord(opt, meta, out, record, offset, result, standard);
         if (!flush(out))
             return fail("cannot write the report", 1);
         // Without --records the record that reaches the end of the file is
@@ -250,7 +275,8 @@ bool readBatch(const h452::AnalyzeOptions& opt, const QString& path, samplefile:
     return opt.records < 0 || first + batch.count < opt.records;
 }
 
-int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const QString& path, int threads)
+int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack& meta,
+                              const QString& path, int threads)
 {
     const int n = opt.recordLength;
     // Deal the analysed channels out in turn: channels 0..3 on two threads
@@ -307,7 +333,7 @@ int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const QString& pa
         for (int r = 0; r < now.count; ++r) {
             const BatchRecord& rec = now.records[static_cast<std::size_t>(r)];
             report.channels = rec.standard;
-            appendRecord(opt, out, now.first + r, rec.offset, rec.result, report);
+            appendRecord(opt, meta, out, now.first + r, rec.offset, rec.result, report);
         }
         if (!flush(out))
             return fail("cannot write the report", 1);
@@ -343,6 +369,13 @@ int main(int argc, char** argv)
         return 0;
     }
     const QString path = QString::fromLocal8Bit(opt.file.c_str());
+    // A recording's metadata gives its rate (unless one was asked for) and
+    // where the ring dropped blocks; a file without it reads as before.
+    const recordingmeta::ReadBack meta = recordingmeta::readFor(path);
+    if (meta.present && !meta.ok)
+        std::fprintf(stderr, "h452-analyze: metadata ignored: %s\n", meta.reason.toLocal8Bit().constData());
+    else if (meta.ok && !opt.sampleRateGiven)
+        opt.sampleRateHz = meta.sampleRateHz;
 
     int analysed = 0;
     for (int k = 0; k < samplefile::kChannelCount; ++k)
@@ -355,6 +388,6 @@ int main(int argc, char** argv)
     }
     threads = std::min(threads, analysed);
     if (threads <= 1)
-        return analyzeRecordByRecord(opt, path);
-    return analyzeChannelsInParallel(opt, path, threads);
+        return analyzeRecordByRecord(opt, meta, path);
+    return analyzeChannelsInParallel(opt, meta, path, threads);
 }

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Records the emulated board's stream at 512 MB/s through h452-record (the
+# same stream, ring and recorder as the window), then checks every word of
+# every file against the ramp pattern and writes the same volume with plain
+# sequential 8 KiB writes for comparison. Not a test: its figures go to
+# docs/benchmarks.md.
+#   usage: bench/tools/record_bench.sh [SECONDS (60)] [BUILD_DIR (build)] [FOLDER (a new one under /tmp)]
+set -euo pipefail
+seconds=${1:-60}
+build=${2:-build}
+dir=${3:-$(mktemp -d /tmp/h452-record-bench-XXXXXX)}
+rate_bytes=512000000
+need=$(( rate_bytes * seconds * 2 * 11 / 10 ))   # recording and baseline, 10 % spare
+free=$(( $(df -Pk "$dir" | awk 'NR==2 {print $4}') * 1024 ))
+if (( free < need )); then
+  echo "record_bench: $dir has $((free / 1000000)) MB free, needs $((need / 1000000)) MB" >&2
+  exit 1
+fi
+trap 'rm -rf "$dir"' EXIT
+
+# 8e6 units of 64 bytes per second: 512 MB/s; the ramp pattern from unit 0.
+start=$(date +%s.%N)
+set +e
+LOMPCIE_BOARDS=1 LOMPCIE_PATTERN=ramp LOMPCIE_STREAM_RATE=8000000 \
+  "$build/bin/h452-record" --duration "$seconds" --output "$dir" 2>"$dir/progress.txt" | cat
+status=${PIPESTATUS[0]}
+set -e
+end=$(date +%s.%N)
+
+python3 - "$dir" "$status" "$start" "$end" <<'PY'
+import glob, os, re, sys
+folder, status, start, end = sys.argv[1], int(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4])
+# The ramp: word w of the stream is w mod 65536; 128 KiB repeat it exactly and
+# every file part starts on a block, so each 128 KiB-aligned chunk matches.
+pattern = b"".join((w & 0xFFFF).to_bytes(2, "little") for w in range(65536))
+words = bad = 0
+offset = 0
+for path in sorted(glob.glob(os.path.join(folder, "*.bin"))):
+    with open(path, "rb") as f:
+        while True:
+            chunk = f.read(len(pattern) - offset % len(pattern))
+            if not chunk:
+                break
+            at = offset % len(pattern)
+            if chunk != pattern[at:at + len(chunk)]:
+                bad += len(chunk) // 2  # counted per 128 KiB chunk: a gap shifts all after it
+            words += len(chunk) // 2
+            offset += len(chunk)
+lines = open(os.path.join(folder, "progress.txt")).read().replace("\r", "\n").splitlines()
+samples = [(float(m.group(1)), int(m.group(2)), int(m.group(3))) for m in
+           (re.match(r"\s*([\d.]+) s\s+(\d+) bytes\s+[\d.]+ MB/s\s+(\d+) blocks dropped", l) for l in lines) if m]
+stall = run = 0.0
+for (t0, b0, _), (t1, b1, _) in zip(samples, samples[1:]):
+    run = run + (t1 - t0) if b1 == b0 else 0.0
+    stall = max(stall, run)
+dropped = samples[-1][2] if samples else -1
+seconds = end - start
+print(f"recorded {offset / 1e6:.0f} MB in {seconds:.1f} s: {offset / 1e6 / seconds:.0f} MB/s, "
+      f"{dropped} blocks dropped, largest stall >= {stall:.1f} s (0.5 s resolution), exit {status}, "
+      f"{words} words checked, {bad} in chunks that differ from the pattern")
+with open(os.path.join(folder, "bytes.txt"), "w") as f:
+    f.write(str(offset))
+PY
+bytes=$(cat "$dir/bytes.txt")
+rm -f "$dir"/*.bin "$dir"/*.sigmf-meta
+plain_start=$(date +%s.%N)
+dd if=/dev/zero of="$dir/plain.bin" bs=8192 count=$(( bytes / 8192 )) conv=fsync status=none
+plain_end=$(date +%s.%N)
+python3 -c "import sys; b=$bytes; s=$plain_end-$plain_start; print(f'plain sequential 8 KiB writes of the same volume: {b/1e6/s:.0f} MB/s')"

@@ -1,0 +1,233 @@
+// h452-record: records the board's continuous transfer without a window,
+// through the same pieces the window uses: the acquisition thread's block
+// stream, the block ring, the recorder (files, roll-over, SigMF metadata) and
+// the board-settings sequences; the rate text is read by the settings' own
+// parser. Progress goes to stderr twice a second (one rewritten line on a
+// terminal, plain lines otherwise); SIGINT or SIGTERM ends the recording
+// cleanly, the ring drained and the metadata complete.
+//
+// Exit status: 0 recorded without a dropped block, 3 blocks were dropped,
+// 2 bad arguments, 1 no board or a board or file error.
+#include "BlockRing.h"
+#include "BoardSettings.h"
+#include "DeviceState.h"
+#include "KelPcieApi.h"
+#include "RecordSource.h"
+#include "SampleRate.h"
+#include "WorkThread.h"
+#include "Writer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QThread>
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> stopSignal{false};
+
+extern "C" void onSignal(int)
+{
+    stopSignal.store(true);
+}
+
+const char kUsage[] =
+    "usage: h452-record [--resource RES] [--sample-rate RATE] [--duration S] [--size BYTES] [--output DIR]\n"
+    "Records the H452 board's continuous transfer into time-stamped .bin files with\n"
+    "SigMF metadata beside them, until the duration or size is reached or Ctrl-C.\n"
+    "  --resource RES     board resource string (default: the first board found)\n"
+    "  --sample-rate RATE rate text such as 250MS/s (default: the board's current rate)\n"
+    "  --duration S       seconds to record (a positive number)\n"
+    "  --size BYTES       bytes to record (a positive whole number)\n"
+    "  --output DIR       folder of the files (default: the working directory)\n"
+    "Exit status: 0 nothing dropped, 3 blocks dropped, 2 bad arguments, 1 board or file error.\n";
+
+struct Options {
+    QString resource;
+    QString rate;
+    double durationS = 0;  // 0: no limit
+    qint64 sizeBytes = 0;  // 0: no limit
+    QString output = QStringLiteral(".");
+    bool help = false;
+};
+
+int fail(const std::string& message, int status)
+{
+    std::fprintf(stderr, "h452-record: %s\n", message.c_str());
+    return status;
+}
+
+// Empty on success, otherwise the one-line reason.
+std::string parse(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        std::string value;
+        const std::size_t eq = name.find('=');
+        if (name == "--help" || name == "-h") {
+            o.help = true;
+            continue;
+        }
+        if (eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        } else if (name == "--resource" || name == "--sample-rate" || name == "--duration" || name == "--size"
+                   || name == "--output") {
+            if (i + 1 >= argc)
+                return name + " needs a value";
+            value = argv[++i];
+        } else {
+            return "unknown argument '" + name + "'";
+        }
+        if (name == "--resource") {
+            o.resource = QString::fromLocal8Bit(value.c_str());
+        } else if (name == "--sample-rate") {
+            o.rate = QString::fromLocal8Bit(value.c_str());
+        } else if (name == "--duration") {
+            char* end = nullptr;
+            errno = 0;
+            const double d = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || errno != 0 || !std::isfinite(d) || d <= 0)
+                return "--duration must be a positive number of seconds, not '" + value + "'";
+            o.durationS = d;
+        } else if (name == "--size") {
+            char* end = nullptr;
+            errno = 0;
+            const long long s = std::strtoll(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || errno != 0 || s <= 0)
+                return "--size must be a positive whole number of bytes, not '" + value + "'";
+            o.sizeBytes = s;
+        } else if (name == "--output") {
+            o.output = QString::fromLocal8Bit(value.c_str());
+        } else {
+            return "unknown argument '" + name + "'";
+        }
+    }
+    return {};
+}
+
+std::string text(const QString& s)
+{
+    return s.toLocal8Bit().toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("h452-record"));
+    Options opt;
+    const std::string error = parse(argc, argv, opt);
+    if (!error.empty())
+        return fail(error + " (see --help)", 2);
+    if (opt.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    SampleRateChoice rate;
+    if (!opt.rate.isEmpty()) {
+        TypedSampleRate typed;
+        if (!parseSampleRateText(opt.rate, &typed) || !snapSampleRate(typed.rateHz, &rate))
+            return fail("--sample-rate: not a rate the board can produce: '" + text(opt.rate) + "' (see --help)", 2);
+    }
+
+    // The folder must take a file before the board is touched.
+    const QFileInfo folder(opt.output);
+    QTemporaryFile probe(QDir(opt.output).filePath(QStringLiteral(".h452-record-XXXXXX")));
+    if (!folder.isDir() || !probe.open())
+        return fail("cannot write to the output folder '" + text(opt.output) + "'", 1);
+    probe.close();
+
+    SlomPXIDevInfo devices[KELPCIE_MAX_DEVICES];
+    std::memset(devices, 0, sizeof devices);
+    uint32_t count = 0;
+    KelPcieFindDevs(devices, &count);
+    if (count == 0)
+        return fail("no H452 board found", 1);
+    QByteArray resource = opt.resource.toLocal8Bit();
+    if (resource.isEmpty())
+        resource = QByteArray(devices[0].resource, int(strnlen(devices[0].resource, sizeof devices[0].resource)));
+    int32_t connection = 0;
+    const int32_t opened = KelPcieInit(resource.constData(), 0, 0, &connection);
+    if (opened < 0 || connection == 0)
+        return fail("cannot open the board " + resource.toStdString() + ": " + KelPcieStatusName(opened), 1);
+    deviceHandle = quint32(connection);
+
+    if (!opt.rate.isEmpty())
+        acquisition::applySampleRateRegisters(deviceHandle, rate.mode, rate.decimationCode, rate.factor);
+    bool armed = false;
+    acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
+
+    BlockRing ring;
+    Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(BlockRing::kDefaultSlotBytes));
+    writer.setMetadata(acquisition::streamRecordingMetadata(
+        opt.rate.isEmpty() ? 0.0 : rate.rateHz, QStringLiteral("h452-record 1.0.0"),
+        QStringLiteral("H452 4-channel digitizer, ") + QString::fromLatin1(resource)));
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    WorkThread thread;
+    thread.setBlockRing(&ring);
+    thread.setParameters(0, 0, acquisition::kModeContinuous, 0, 0, 0);
+    thread.allocateChannelBuffers();
+    writer.startRecording(QThread::TimeCriticalPriority);
+    thread.start(QThread::TimeCriticalPriority);
+
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const qint64 blockBytes = qint64(BlockRing::kDefaultSlotBytes);
+    QElapsedTimer clock;
+    clock.start();
+    auto progress = [&](bool last) {
+        const double seconds = double(clock.elapsed()) / 1000.0;
+        const qint64 bytes = writer.blocksWritten() * blockBytes;
+        const double mbPerS = seconds > 0 ? double(bytes) / 1e6 / seconds : 0.0;
+        std::fprintf(stderr, "%s%.1f s  %lld bytes  %.1f MB/s  %llu blocks dropped%s", terminal ? "\r" : "",
+                     seconds, static_cast<long long>(bytes), mbPerS,
+                     static_cast<unsigned long long>(ring.droppedBlocks()), terminal && !last ? "   " : "\n");
+        std::fflush(stderr);
+    };
+    qint64 nextReportMs = 500;
+    while (!stopSignal.load() && writer.isRunning()) {
+        if (opt.durationS > 0 && double(clock.elapsed()) >= opt.durationS * 1000.0)
+            break;
+        if (opt.sizeBytes > 0 && writer.blocksWritten() * blockBytes >= opt.sizeBytes)
+            break;
+        if (clock.elapsed() >= nextReportMs) {
+            progress(false);
+            nextReportMs += 500;
+        }
+        QThread::msleep(10);
+    }
+    // The stream first, then the recorder, which drains what the ring holds.
+    thread.requestStop();
+    thread.wait();
+    writer.requestStop();
+    writer.wait();
+    progress(true);
+    KelPcieClose();
+
+    const Writer::Summary s = writer.lastSummary();
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    std::fprintf(stderr, "h452-record: %s: %lld blocks written, %llu dropped, %.1f MB/s mean%s\n",
+                 text(s.files.join(QStringLiteral(", "))).c_str(), static_cast<long long>(s.blocksWritten),
+                 static_cast<unsigned long long>(s.blocksDropped),
+                 seconds > 0 ? double(s.blocksWritten * blockBytes) / 1e6 / seconds : 0.0,
+                 s.failed ? " (failed: see the line above)" : "");
+    if (s.failed)
+        return 1;
+    return s.blocksDropped > 0 ? 3 : 0;
+}
