@@ -4,6 +4,7 @@
 // acquisition side); figures carry from record to record as in the window.
 #include "AnalyzeOptions.h"
 #include "AnalyzeReport.h"
+#include "AnalyzeSpectrum.h"
 #include "AnalysisState.h"
 #include "SampleFile.h"
 
@@ -71,6 +72,10 @@ int main(int argc, char** argv)
     h452::FrameResult result;
     h452::StandardFrameAnalysis standard;
     standard.maxHarmonic = opt.maxHarmonic;
+    h452::AnalyzeSpectrum spectrum(opt);
+    std::string fileError;
+    if (!spectrum.open(fileError))
+        return fail(fileError, 1);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
         h452::appendCsvHeader(out, opt.maxHarmonic);
@@ -85,26 +90,33 @@ int main(int argc, char** argv)
                         1);
         }
         h452::analyzeFrame(state, input, result);
-        standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
-        switch (opt.format) {
-        case h452::ReportFormat::Table:
-            h452::appendTableRecord(out, record, offset, opt.channels, result, &standard);
-            break;
-        case h452::ReportFormat::Json:
-            h452::appendJsonRecord(out, record, offset, opt.channels, result, &standard);
-            break;
-        case h452::ReportFormat::Csv:
-            h452::appendCsvRecord(out, record, offset, opt.channels, result, &standard);
-            break;
+        const bool last = (opt.records < 0 && read.nextOffsetBytes == 0) || record + 1 == opt.records;
+        if (spectrum.addRecord(record, offset, result, last)) {
+            const long long shown = spectrum.reportRecord();
+            const qint64 shownOffset = spectrum.reportOffset();
+            standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
+            switch (opt.format) {
+            case h452::ReportFormat::Table:
+                h452::appendTableRecord(out, shown, shownOffset, opt.channels, result, &standard);
+                break;
+            case h452::ReportFormat::Json:
+                h452::appendJsonRecord(out, shown, shownOffset, opt.channels, result, &standard);
+                break;
+            case h452::ReportFormat::Csv:
+                h452::appendCsvRecord(out, shown, shownOffset, opt.channels, result, &standard);
+                break;
+            }
+            if (!flush(out))
+                return fail("cannot write the report", 1);
         }
-        if (!flush(out))
-            return fail("cannot write the report", 1);
         // Without --records the record that reaches the end of the file is
         // the last; with it the replay starts over at the beginning.
         if (opt.records < 0 && read.nextOffsetBytes == 0)
             break;
         offset = read.nextOffsetBytes;
     }
+    if (!spectrum.finish(fileError))
+        return fail(fileError, 1);
     if (opt.stats) {
         h452::appendStatsSummary(out, opt.channels, standard);
         if (!flush(out))
