@@ -36,6 +36,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     setupForm();
     setupCharts();
     setupConnections();
+    setupInstruments();
     setupDeviceAndThreads();
 }
 

@@ -33,6 +33,7 @@
 namespace Ui {
 class MainWindow;
 }
+class ChartCursors;
 class Settings;
 class WorkThread;
 class BlockRing;
@@ -111,6 +112,7 @@ private:
     void setupCharts();             // mainwindow_charts.cpp
     void setupConnections();        // mainwindow_slots.cpp
     void setupDeviceAndThreads();   // mainwindow.cpp
+    void setupInstruments();        // mainwindow_instruments.cpp: measuring cursors
     void discoverBoard();           // mainwindow.cpp, part of the device set-up
 
     // ---- Timer and single-shot targets (plain member functions) ----------
@@ -239,6 +241,10 @@ private:
     QtCharts::QLineSeries* constellationReference = nullptr;  // red outline of the ideal constellation
     // The overview strip's traces: in no chart, drawn by ui->labTimePlot.
     QtCharts::QLineSeries* overviewSeries[4] = {};
+
+    // Measuring cursors of the Time, Spectrum and Frequency-response panels
+    // (null elsewhere), owned by their views; off until switched on.
+    std::array<ChartCursors*, h452::kPanelCount> cursors{};
 
     // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
     // The parts of a panel; an index outside the panels gives an empty entry.

@@ -911,6 +911,10 @@
         <source>第 %1 次谐波:电平(dBc)@ 折叠后的频率(MHz)</source>
         <translation>Harmonic %1: level (dBc) @ frequency after folding (MHz)</translation>
     </message>
+    <message>
+        <source>通道 %1</source>
+        <translation>Channel %1</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

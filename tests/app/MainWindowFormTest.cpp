@@ -5,6 +5,7 @@
 // strip, the splitter, the switch images and the English translation.
 #include "mainwindow.h"
 
+#include "ChartCursors.h"
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
 
@@ -263,7 +264,7 @@ TEST(MainWindowForm, PanelsStartCollapsedAndSecondaryControlsHidden)
         EXPECT_TRUE(view->isHidden()) << panel;
     }
     for (const char* name : {"widgetCh0", "widgetCh3", "btnChn0More", "btnTriggerConfig", "comBoxFFT1ChnSrc",
-                             "btnFFT1More", "comBoxTimeCursors", "comBoxTimeChn", "btnMeasurementsAdd",
+                             "btnFFT1More", "comBoxTimeChn", "btnMeasurementsAdd",
                              "btnFrequencyX", "btnFrequencyRspY", "btnEyeVisible", "btnFFT", "btnAAddB",
                              "comBoxFrequencyRspChn"})
         EXPECT_TRUE(child<QWidget>(window, name)->isHidden()) << name;
@@ -501,4 +502,34 @@ TEST(MainWindowForm, EnglishTranslationReplacesFormAndWindowTexts)
         EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join(QStringLiteral(" | ")).toStdString();
     }
     QCoreApplication::removeTranslator(&translator);
+}
+
+TEST(MainWindowForm, CursorSwitchesStartOffAndTimeReadoutIsInSamplesAndSeconds)
+{
+    MainWindow window;
+    auto* timeSwitch = child<QComboBox>(window, "comBoxTimeCursors");
+    EXPECT_FALSE(timeSwitch->isHidden());
+    EXPECT_EQ(timeSwitch->currentIndex(), 1);
+    EXPECT_EQ(timeSwitch->currentText(), QStringLiteral("光标：关"));
+    for (const char* name : {"comBoxCursors2", "comBoxCursors3"})
+        EXPECT_EQ(child<QComboBox>(window, name)->currentIndex(), 1) << name;
+    InteractiveChartView* view = viewIn(window, "widgetTime");
+    ASSERT_NE(view, nullptr);
+    auto* cursors = view->findChild<ChartCursors*>();
+    ASSERT_NE(cursors, nullptr);
+    EXPECT_FALSE(cursors->isActive());
+
+    // At the starting 1 GS/s: samples 250 and 500 are 250 ns and 500 ns,
+    // 250 ns apart, 4 MHz.
+    timeSwitch->setCurrentIndex(0);
+    EXPECT_TRUE(cursors->isActive());
+    ASSERT_TRUE(cursors->setValue(ChartCursors::X1, 250));
+    ASSERT_TRUE(cursors->setValue(ChartCursors::X2, 500));
+    ASSERT_TRUE(cursors->setValue(ChartCursors::Y1, 100));
+    ASSERT_TRUE(cursors->setValue(ChartCursors::Y2, 300));
+    const QString text = cursors->readoutText();
+    for (const char* part : {"x1: 250 (250 ns)", "x2: 500 (500 ns)", "Δt: 250 ns", "1/Δt: 4 MHz", "Δy: 200"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part << "\n" << text.toStdString();
+    timeSwitch->setCurrentIndex(1);
+    EXPECT_FALSE(cursors->isActive());
 }
