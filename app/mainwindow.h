@@ -34,6 +34,7 @@ namespace Ui {
 class MainWindow;
 }
 class ChartCursors;
+class ChartMarkers;
 class Settings;
 class WorkThread;
 class BlockRing;
@@ -245,6 +246,8 @@ private:
     // Measuring cursors of the Time, Spectrum and Frequency-response panels
     // (null elsewhere), owned by their views; off until switched on.
     std::array<ChartCursors*, h452::kPanelCount> cursors{};
+    // Peak and harmonic markers of the Spectrum panel, owned by its view.
+    ChartMarkers* spectrumMarkers = nullptr;
 
     // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
     // The parts of a panel; an index outside the panels gives an empty entry.

@@ -1,18 +1,23 @@
-// Measuring cursors on the Time, Spectrum and Frequency-response panels: the
+// Measuring cursors on the Time, Spectrum and Frequency-response panels and
+// the Spectrum panel's peak and harmonic markers. For the cursors: the
 // switches that turn them on (the form's cursor list in the Time title bar,
 // a list in the same style in the other two) and the readouts, which say
 // what a bench engineer reads off: Time in samples and seconds with Δt and
 // 1/Δt, y in converter codes; Spectrum and Frequency response in hertz with
 // each shown channel's level at both cursors and the difference in dB. The
 // cursors themselves (drawing, dragging, typed values) are ChartCursors.
+// The markers are switched by the form's marker list; "next peak" sits
+// beside it and shows only while they are on.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "ChartCursors.h"
+#include "ChartMarkers.h"
 #include "InteractiveChartView.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QXYSeries>
 
 #include <cmath>
@@ -129,5 +134,33 @@ void MainWindow::setupInstruments()
             continue;
         connect(switches[p], QOverload<int>::of(&QComboBox::currentIndexChanged), c,
                 [c](int index) { c->setActive(index == kCursorsOn); });
+    }
+
+    // Markers: the form's list, index 0 on, starting off.
+    if (panel(Panel::Frequency).view) {
+        spectrumMarkers = new ChartMarkers(panel(Panel::Frequency).view, panel(Panel::Frequency).series,
+                                           [this] { return sampleRateHz; });
+        QComboBox* markerSwitch = ui->comBoxFrequencyMarker;
+        markerSwitch->setCurrentIndex(kCursorsOff);
+        markerSwitch->setVisible(true);
+        auto* next = new QPushButton(tr("下一峰值"), markerSwitch->parentWidget());
+        next->setObjectName(QStringLiteral("btnFrequencyNextPeak"));
+        next->setFont(markerSwitch->font());
+        next->setMinimumHeight(markerSwitch->minimumHeight());
+        next->setMaximumHeight(markerSwitch->maximumHeight());
+        next->setStyleSheet(QStringLiteral("QPushButton{background-color: rgb(226, 228, 230); color: black; "
+                                           "border: none; padding: 1px 8px;}"
+                                           "QPushButton:hover{background-color: white; "
+                                           "border: 1px solid rgb(67, 134, 186);}"));
+        next->setVisible(false);
+        if (auto* layout = qobject_cast<QHBoxLayout*>(markerSwitch->parentWidget()->layout()))
+            layout->insertWidget(layout->indexOf(markerSwitch) + 1, next);
+        ChartMarkers* markers = spectrumMarkers;
+        connect(markerSwitch, QOverload<int>::of(&QComboBox::currentIndexChanged), markers,
+                [markers, next](int index) {
+                    markers->setActive(index == kCursorsOn);
+                    next->setVisible(index == kCursorsOn);
+                });
+        connect(next, &QPushButton::clicked, markers, &ChartMarkers::nextPeak);
     }
 }

@@ -915,6 +915,10 @@
         <source>通道 %1</source>
         <translation>Channel %1</translation>
     </message>
+    <message>
+        <source>下一峰值</source>
+        <translation>Next peak</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

@@ -511,8 +511,14 @@ TEST(MainWindowForm, CursorSwitchesStartOffAndTimeReadoutIsInSamplesAndSeconds)
     EXPECT_FALSE(timeSwitch->isHidden());
     EXPECT_EQ(timeSwitch->currentIndex(), 1);
     EXPECT_EQ(timeSwitch->currentText(), QStringLiteral("光标：关"));
-    for (const char* name : {"comBoxCursors2", "comBoxCursors3"})
+    for (const char* name : {"comBoxCursors2", "comBoxCursors3", "comBoxFrequencyMarker"})
         EXPECT_EQ(child<QComboBox>(window, name)->currentIndex(), 1) << name;
+    auto* markerSwitch = child<QComboBox>(window, "comBoxFrequencyMarker");
+    EXPECT_FALSE(markerSwitch->isHidden());
+    EXPECT_EQ(markerSwitch->currentText(), QStringLiteral("标记：关"));
+    EXPECT_TRUE(child<QWidget>(window, "btnFrequencyNextPeak")->isHidden());
+    markerSwitch->setCurrentIndex(0);
+    EXPECT_FALSE(child<QWidget>(window, "btnFrequencyNextPeak")->isHidden());
     InteractiveChartView* view = viewIn(window, "widgetTime");
     ASSERT_NE(view, nullptr);
     auto* cursors = view->findChild<ChartCursors*>();
