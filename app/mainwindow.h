@@ -113,7 +113,8 @@ private:
     void setupCharts();             // mainwindow_charts.cpp
     void setupConnections();        // mainwindow_slots.cpp
     void setupDeviceAndThreads();   // mainwindow.cpp
-    void setupInstruments();        // mainwindow_instruments.cpp: measuring cursors
+    void setupInstruments();        // mainwindow_instruments.cpp: cursors, markers,
+    void setupSpectrumAveraging();  //   spectrum averaging
     void discoverBoard();           // mainwindow.cpp, part of the device set-up
 
     // ---- Timer and single-shot targets (plain member functions) ----------
@@ -248,6 +249,11 @@ private:
     std::array<ChartCursors*, h452::kPanelCount> cursors{};
     // Peak and harmonic markers of the Spectrum panel, owned by its view.
     ChartMarkers* spectrumMarkers = nullptr;
+    // The Spectrum panel's drawn trace (normal, power average, peak hold):
+    // written on this thread under DataLock, read by frameSettings().
+    h452::SpectrumAverageMode spectrumAverageMode = h452::SpectrumAverageMode::Normal;
+    int spectrumAverageCount = 16;
+    unsigned spectrumAverageResets = 0;
 
     // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
     // The parts of a panel; an index outside the panels gives an empty entry.

@@ -13,11 +13,13 @@
 
 #include "ChartCursors.h"
 #include "ChartMarkers.h"
+#include "DeviceState.h"
 #include "InteractiveChartView.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QXYSeries>
 
 #include <cmath>
@@ -163,4 +165,62 @@ void MainWindow::setupInstruments()
                 });
         connect(next, &QPushButton::clicked, markers, &ChartMarkers::nextPeak);
     }
+
+    setupSpectrumAveraging();
+}
+
+void MainWindow::setupSpectrumAveraging()
+{
+    // Mode list, N and Reset in the Spectrum title bar, before the marker
+    // list, in the form's style; N and Reset only while they mean something.
+    QComboBox* style = ui->comBoxFrequencyMarker;
+    auto* layout = qobject_cast<QHBoxLayout*>(style->parentWidget()->layout());
+    if (!layout)
+        return;
+    auto* mode = new QComboBox(style->parentWidget());
+    mode->setObjectName(QStringLiteral("comBoxFrequencyAverage"));
+    mode->setMinimumSize(style->minimumSize());
+    mode->setMaximumSize(style->maximumSize());
+    mode->setFont(style->font());
+    mode->setStyleSheet(style->styleSheet());
+    // Item order = SpectrumAverageMode.
+    mode->addItems({tr("正常"), tr("功率平均"), tr("峰值保持")});
+    auto* count = new QSpinBox(style->parentWidget());
+    count->setObjectName(QStringLiteral("spinFrequencyAverageCount"));
+    count->setRange(h452::kMinAverageCount, h452::kMaxAverageCount);
+    count->setValue(spectrumAverageCount);
+    count->setPrefix(QStringLiteral("N = "));
+    count->setFont(style->font());
+    count->setMaximumHeight(style->maximumHeight());
+    count->setVisible(false);
+    auto* reset = new QPushButton(tr("复位"), style->parentWidget());
+    reset->setObjectName(QStringLiteral("btnFrequencyAverageReset"));
+    reset->setFont(style->font());
+    reset->setMaximumHeight(style->maximumHeight());
+    reset->setStyleSheet(QStringLiteral("QPushButton{background-color: rgb(226, 228, 230); color: black; "
+                                        "border: none; padding: 1px 8px;}"
+                                        "QPushButton:hover{background-color: white; "
+                                        "border: 1px solid rgb(67, 134, 186);}"));
+    reset->setVisible(false);
+    const int at = layout->indexOf(style);
+    layout->insertWidget(at, reset);
+    layout->insertWidget(at, count);
+    layout->insertWidget(at, mode);
+
+    connect(mode, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, count, reset](int index) {
+        const auto m = static_cast<h452::SpectrumAverageMode>(index);
+        count->setVisible(m == h452::SpectrumAverageMode::PowerAverage);
+        reset->setVisible(m != h452::SpectrumAverageMode::Normal);
+        DataLock lock;
+        spectrumAverageMode = m;
+    });
+    // The spin box keeps typed values within 2 .. 1024 itself.
+    connect(count, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int n) {
+        DataLock lock;
+        spectrumAverageCount = n;
+    });
+    connect(reset, &QPushButton::clicked, this, [this] {
+        DataLock lock;
+        ++spectrumAverageResets;
+    });
 }

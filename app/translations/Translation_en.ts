@@ -919,6 +919,14 @@
         <source>下一峰值</source>
         <translation>Next peak</translation>
     </message>
+    <message>
+        <source>功率平均</source>
+        <translation>Power average</translation>
+    </message>
+    <message>
+        <source>峰值保持</source>
+        <translation>Peak hold</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

@@ -519,6 +519,13 @@ TEST(MainWindowForm, CursorSwitchesStartOffAndTimeReadoutIsInSamplesAndSeconds)
     EXPECT_TRUE(child<QWidget>(window, "btnFrequencyNextPeak")->isHidden());
     markerSwitch->setCurrentIndex(0);
     EXPECT_FALSE(child<QWidget>(window, "btnFrequencyNextPeak")->isHidden());
+    // The drawn spectrum starts as the frame's own; N shows with the average.
+    auto* average = child<QComboBox>(window, "comBoxFrequencyAverage");
+    EXPECT_EQ(average->currentIndex(), 0);
+    EXPECT_TRUE(child<QWidget>(window, "spinFrequencyAverageCount")->isHidden());
+    average->setCurrentIndex(1);
+    EXPECT_FALSE(child<QWidget>(window, "spinFrequencyAverageCount")->isHidden());
+    EXPECT_FALSE(child<QWidget>(window, "btnFrequencyAverageReset")->isHidden());
     InteractiveChartView* view = viewIn(window, "widgetTime");
     ASSERT_NE(view, nullptr);
     auto* cursors = view->findChild<ChartCursors*>();
