@@ -18,6 +18,7 @@
 // dataMutex is taken only through DataLock.
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 
@@ -61,6 +62,14 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow();
     ~MainWindow() override;
+
+    // Export (mainwindow_export.cpp): a panel's chart as PNG at scale 1 or
+    // 2, its data (or the measurements table) as CSV. False with a message
+    // in *error, and no file written, for a panel without data or a path
+    // that cannot be written.
+    bool exportPanelImage(int panelIndex, const QString& path, int scale, QString* error) const;
+    bool exportPanelData(int panelIndex, const QString& path, QString* error) const;
+    QString defaultExportPath(int panelIndex, const QString& suffix) const;
 
     // ---- Event handlers (window move and maximise) ----------------------
     // mainwindow_panels.cpp
@@ -115,6 +124,8 @@ private:
     void setupDeviceAndThreads();   // mainwindow.cpp
     void setupInstruments();        // mainwindow_instruments.cpp: cursors, markers,
     void setupSpectrumAveraging();  //   spectrum averaging
+    void setupExport();             // mainwindow_export.cpp: PNG and CSV export
+    void exportWithDialog(int panelIndex, bool data, int scale);
     void discoverBoard();           // mainwindow.cpp, part of the device set-up
 
     // ---- Timer and single-shot targets (plain member functions) ----------
@@ -254,6 +265,8 @@ private:
     h452::SpectrumAverageMode spectrumAverageMode = h452::SpectrumAverageMode::Normal;
     int spectrumAverageCount = 16;
     unsigned spectrumAverageResets = 0;
+    // When each panel's data last changed (the "frame time" of an export).
+    std::array<QDateTime, h452::kPanelCount> panelDataTime{};
 
     // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
     // The parts of a panel; an index outside the panels gives an empty entry.

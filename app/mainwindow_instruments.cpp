@@ -31,6 +31,10 @@ using h452::Panel;
 // In the cursor lists index 0 is on and index 1 off, as in the form.
 constexpr int kCursorsOn = 0;
 constexpr int kCursorsOff = 1;
+// Buttons added to title bars: the colours of the form's title-bar lists.
+const char* const kTitleButtonStyle = "QPushButton{background-color: rgb(226, 228, 230); color: black; border: none; "
+                                      "padding: 1px 8px;}"
+                                      "QPushButton:hover{background-color: white; border: 1px solid rgb(67, 134, 186);}";
 // The spectrum and frequency-response axes are in MHz.
 constexpr double kHzPerMHz = 1e6;
 
@@ -150,10 +154,7 @@ void MainWindow::setupInstruments()
         next->setFont(markerSwitch->font());
         next->setMinimumHeight(markerSwitch->minimumHeight());
         next->setMaximumHeight(markerSwitch->maximumHeight());
-        next->setStyleSheet(QStringLiteral("QPushButton{background-color: rgb(226, 228, 230); color: black; "
-                                           "border: none; padding: 1px 8px;}"
-                                           "QPushButton:hover{background-color: white; "
-                                           "border: 1px solid rgb(67, 134, 186);}"));
+        next->setStyleSheet(QLatin1String(kTitleButtonStyle));
         next->setVisible(false);
         if (auto* layout = qobject_cast<QHBoxLayout*>(markerSwitch->parentWidget()->layout()))
             layout->insertWidget(layout->indexOf(markerSwitch) + 1, next);
@@ -167,6 +168,7 @@ void MainWindow::setupInstruments()
     }
 
     setupSpectrumAveraging();
+    setupExport();
 }
 
 void MainWindow::setupSpectrumAveraging()
@@ -197,10 +199,7 @@ void MainWindow::setupSpectrumAveraging()
     reset->setObjectName(QStringLiteral("btnFrequencyAverageReset"));
     reset->setFont(style->font());
     reset->setMaximumHeight(style->maximumHeight());
-    reset->setStyleSheet(QStringLiteral("QPushButton{background-color: rgb(226, 228, 230); color: black; "
-                                        "border: none; padding: 1px 8px;}"
-                                        "QPushButton:hover{background-color: white; "
-                                        "border: 1px solid rgb(67, 134, 186);}"));
+    reset->setStyleSheet(QLatin1String(kTitleButtonStyle));
     reset->setVisible(false);
     const int at = layout->indexOf(style);
     layout->insertWidget(at, reset);

@@ -927,6 +927,42 @@
         <source>峰值保持</source>
         <translation>Peak hold</translation>
     </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>这个面板没有图像可保存</source>
+        <translation>This panel has no image to save</translation>
+    </message>
+    <message>
+        <source>这个面板没有数据可导出</source>
+        <translation>This panel has no data to export</translation>
+    </message>
+    <message>
+        <source>保存图像 (PNG)…</source>
+        <translation>Save image (PNG)…</translation>
+    </message>
+    <message>
+        <source>保存图像 2× (PNG)…</source>
+        <translation>Save image 2× (PNG)…</translation>
+    </message>
+    <message>
+        <source>导出数据 (CSV)…</source>
+        <translation>Export data (CSV)…</translation>
+    </message>
+    <message>
+        <source>设置光标 %1…</source>
+        <translation>Set cursor %1…</translation>
+    </message>
+    <message>
+        <source>设置光标</source>
+        <translation>Set cursor</translation>
+    </message>
+    <message>
+        <source>“%1”不是坐标轴可见范围内的数值</source>
+        <translation>“%1” is not a number within the visible axis range</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

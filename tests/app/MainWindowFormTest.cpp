@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -38,6 +40,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 using QtCharts::QChart;
@@ -545,4 +548,58 @@ TEST(MainWindowForm, CursorSwitchesStartOffAndTimeReadoutIsInSamplesAndSeconds)
         EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part << "\n" << text.toStdString();
     timeSwitch->setCurrentIndex(1);
     EXPECT_FALSE(cursors->isActive());
+}
+
+TEST(MainWindowForm, ExportWritesWholeFilesOrNothing)
+{
+    MainWindow window;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+    const int spectrum = int(h452::Panel::Frequency);
+
+    // An empty panel: a message and no file.
+    EXPECT_FALSE(window.exportPanelData(spectrum, dir.filePath("empty.csv"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("empty.csv")));
+
+    // Spectrum CSV round trip: the points inside the visible 0 .. 500 MHz,
+    // x in Hz, levels to the printed ten digits.
+    InteractiveChartView* view = viewIn(window, "widgetFrequency");
+    ASSERT_NE(view, nullptr);
+    auto* series = qobject_cast<QtCharts::QXYSeries*>(view->chart()->series().first());
+    ASSERT_NE(series, nullptr);
+    series->replace(QVector<QPointF>{{0.5, -100.125}, {123.456789, -3.0103}, {499.9, -77.7}, {600, -1}});
+    ASSERT_TRUE(window.exportPanelData(spectrum, dir.filePath("s.csv"), &error)) << error.toStdString();
+    QFile file(dir.filePath("s.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList rows;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        if (!line.startsWith('#'))
+            rows << line;
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0], QStringLiteral("freq_hz,ch0_level_db"));
+    const double expected[][2] = {{0.5e6, -100.125}, {123.456789e6, -3.0103}, {499.9e6, -77.7}};
+    for (int i = 0; i < 3; ++i) {
+        const QStringList cells = rows[i + 1].split(',');
+        ASSERT_EQ(cells.size(), 2);
+        EXPECT_NEAR(cells[0].toDouble(), expected[i][0], 1e-9 * expected[i][0]);
+        EXPECT_NEAR(cells[1].toDouble(), expected[i][1], 1e-9 * std::fabs(expected[i][1]));
+    }
+
+    // An unwritable folder: a message naming the file, nothing written.
+    EXPECT_FALSE(window.exportPanelData(spectrum, dir.filePath("missing/s.csv"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("s.csv")));
+    EXPECT_FALSE(window.exportPanelImage(spectrum, dir.filePath("missing/s.png"), 1, &error));
+
+    // PNG at the panel's size and twice it, on the chart's dark background.
+    view->resize(400, 300);
+    for (int scale : {1, 2}) {
+        const QString png = dir.filePath(QStringLiteral("s%1.png").arg(scale));
+        ASSERT_TRUE(window.exportPanelImage(spectrum, png, scale, &error)) << error.toStdString();
+        const QImage image(png);
+        EXPECT_EQ(image.size(), view->size() * scale);
+        EXPECT_LT(QColor(image.pixel(2, 2)).lightness(), 80);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);  // s.csv, s1.png, s2.png: no temporaries
 }
