@@ -55,7 +55,8 @@ ChartCursors::ChartCursors(InteractiveChartView* view)
     connect(axisX_, &QValueAxis::rangeChanged, this, &ChartCursors::place);
     connect(axisY_, &QValueAxis::rangeChanged, this, &ChartCursors::place);
     connect(chart_, &QChart::plotAreaChanged, this, &ChartCursors::place);
-    view->viewport()->installEventFilter(this);
+    viewport_ = view->viewport();
+    viewport_->installEventFilter(this);
 }
 
 ChartCursors::~ChartCursors() = default;
@@ -189,10 +190,11 @@ int ChartCursors::lineNear(const QPointF& chartPos) const
 
 bool ChartCursors::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!active_ || !chart_ || watched != view_->viewport())
-        return QObject::eventFilter(watched, event);
+    // Only the kept viewport pointer is compared: events also arrive while
+    // the view is being destroyed, when calling into it is no longer valid.
     const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+    if (!active_ || !chart_ || watched != viewport_
+        || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease))
         return QObject::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
     const QPointF chartPos = chart_->mapFromScene(view_->mapToScene(mouse->pos()));

@@ -18,6 +18,7 @@
 
 class QGraphicsLineItem;
 class QGraphicsSimpleTextItem;
+class QWidget;
 class InteractiveChartView;
 
 namespace QtCharts {
@@ -79,6 +80,7 @@ private:
     int lineNear(const QPointF& chartPos) const;
 
     InteractiveChartView* view_ = nullptr;
+    QWidget* viewport_ = nullptr;  // the view's viewport, whose mouse events are filtered
     QtCharts::QChart* chart_ = nullptr;
     QtCharts::QValueAxis* axisX_ = nullptr;
     QtCharts::QValueAxis* axisY_ = nullptr;
