@@ -105,6 +105,7 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
             fitPending.store(true);
 
         const int half = n / 2;
+        const bool averaging = beginAveragedSpectrum(settings, input, state.windowType);
         for (int k = 0; k < kChannelCount; ++k) {
             const ChannelFrameResult& r = result_.channels[std::size_t(k)];
             if (!r.processed)
@@ -112,7 +113,8 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
             if (input.frequencyPanel && int(r.levelDbfs.size()) >= half
                 && int(result_.binFrequencyHz.size()) >= half)
                 addSeries(update, SeriesKind::Spectrum, result_.binFrequencyHz.data(),
-                          r.levelDbfs.data(), half, k, settings, state.constellationType);
+                          averaging ? averagedLevels(k, r, half) : r.levelDbfs.data(), half, k, settings,
+                          state.constellationType);
             if (r.freqRspUpdated)
                 addSeries(update, SeriesKind::FreqRsp, r.freqRspFrequencyHz.data(),
                           r.freqRspLevelDb.data(), int(r.freqRspFrequencyHz.size()), k, settings,
@@ -150,6 +152,33 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
 
     if (fitPending.exchange(false))
         fit(settings, update);
+}
+
+bool FrameProcessor::beginAveragedSpectrum(const FrameSettings& settings, const FrameInput& input, int windowType)
+{
+    // Configured on every frame, so that leaving a mode and coming back
+    // starts afresh. An N the averager refuses keeps the previous one (the
+    // window only offers 2 .. 1024).
+    averager_.configure(settings.averageMode, settings.averageCount);
+    if (!input.frequencyPanel || averager_.mode() == SpectrumAverageMode::Normal)
+        return false;
+    if (settings.averageResets != averageResets_) {
+        averageResets_ = settings.averageResets;
+        averager_.reset();
+    }
+    unsigned mask = 0;
+    for (int k = 0; k < kChannelCount; ++k)
+        mask |= input.channelEnabled[k] ? 1u << k : 0u;
+    averager_.beginFrame(input.sampleRateHz, input.sampleCount, windowType, mask);
+    return true;
+}
+
+const double* FrameProcessor::averagedLevels(int channel, const ChannelFrameResult& r, int half)
+{
+    const double* trace = averager_.apply(channel, r.magnitudes.data(), half + 1);
+    averagedLevels_.resize(std::size_t(half));
+    magnitudesToLevels(trace, half, averagedLevels_.data());
+    return averagedLevels_.data();
 }
 
 } // namespace h452

@@ -34,6 +34,7 @@
 #include "FrameUpdate.h"
 
 #include "AnalysisState.h"
+#include "SpectrumAverage.h"
 #include "StandardFigureStore.h"
 
 #include <atomic>
@@ -51,6 +52,13 @@ struct FrameSettings {
     // The measurements panel's standard figures, fed after the analyses of
     // each frame; null: none wanted.
     StandardFigureStore* standardFigures = nullptr;
+    // What the Spectrum panel draws: the frame's spectrum (Normal, the
+    // start), the power average over averageCount frames or the peak hold.
+    // Only the drawn trace changes; the figures keep the frame's spectrum.
+    // A new averageResets value starts the average or hold again.
+    SpectrumAverageMode averageMode = SpectrumAverageMode::Normal;
+    int averageCount = 16;
+    unsigned averageResets = 0;
 };
 
 class FrameProcessor {
@@ -80,9 +88,17 @@ public:
     void forgetChannel(int channel) { bounds_.clearChannel(channel); }
 
 private:
+    // The averaged or held spectrum: whether this frame draws one, and the
+    // levels (half values) of channel's drawn trace.
+    bool beginAveragedSpectrum(const FrameSettings& settings, const FrameInput& input, int windowType);
+    const double* averagedLevels(int channel, const ChannelFrameResult& r, int half);
+
     AxisRangeSnapshot& ranges_;
     SeriesBoundsStore bounds_;
     FrameResult result_;
+    SpectrumAverager averager_;     // the drawn spectrum across frames
+    unsigned averageResets_ = 0;
+    std::vector<double> averagedLevels_;
     std::vector<double> sampleIndex_;
     QVector<QPointF> shown_;
     QVector<QPointF> all_;

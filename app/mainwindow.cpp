@@ -38,6 +38,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     setupForm();
     setupCharts();
     setupConnections();
+    setupInstruments();
     setupDeviceAndThreads();
 }
 

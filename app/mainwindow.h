@@ -20,6 +20,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 
@@ -36,6 +37,8 @@
 namespace Ui {
 class MainWindow;
 }
+class ChartCursors;
+class ChartMarkers;
 class Settings;
 class WorkThread;
 class BlockRing;
@@ -69,6 +72,14 @@ public:
     // The eye hit counts of a channel (0 to 3) as drawn; for tests and
     // benchmarks. GUI thread only.
     const h452::EyeHitHistory& eyeHistory(int channel) const { return eyeHits[std::size_t(channel & 3)]; }
+
+    // Export (mainwindow_export.cpp): a panel's chart as PNG at scale 1 or
+    // 2, its data (or the measurements table) as CSV. False with a message
+    // in *error, and no file written, for a panel without data or a path
+    // that cannot be written.
+    bool exportPanelImage(int panelIndex, const QString& path, int scale, QString* error) const;
+    bool exportPanelData(int panelIndex, const QString& path, QString* error) const;
+    QString defaultExportPath(int panelIndex, const QString& suffix) const;
 
     // ---- Event handlers (window move and maximise) ----------------------
     // mainwindow_panels.cpp
@@ -121,6 +132,10 @@ private:
     void setupCharts();             // mainwindow_charts.cpp
     void setupConnections();        // mainwindow_slots.cpp
     void setupDeviceAndThreads();   // mainwindow.cpp
+    void setupInstruments();        // mainwindow_instruments.cpp: cursors, markers,
+    void setupSpectrumAveraging();  //   spectrum averaging
+    void setupExport();             // mainwindow_export.cpp: PNG and CSV export
+    void exportWithDialog(int panelIndex, bool data, int scale);
     void discoverBoard();           // mainwindow.cpp, part of the device set-up
 
     // ---- Timer and single-shot targets (plain member functions) ----------
@@ -280,6 +295,19 @@ private:
     QtCharts::QLineSeries* constellationReference = nullptr;  // red outline of the ideal constellation
     // The overview strip's traces: in no chart, drawn by ui->labTimePlot.
     QtCharts::QLineSeries* overviewSeries[4] = {};
+
+    // Measuring cursors of the Time, Spectrum and Frequency-response panels
+    // (null elsewhere), owned by their views; off until switched on.
+    std::array<ChartCursors*, h452::kPanelCount> cursors{};
+    // Peak and harmonic markers of the Spectrum panel, owned by its view.
+    ChartMarkers* spectrumMarkers = nullptr;
+    // The Spectrum panel's drawn trace (normal, power average, peak hold):
+    // written on this thread under DataLock, read by frameSettings().
+    h452::SpectrumAverageMode spectrumAverageMode = h452::SpectrumAverageMode::Normal;
+    int spectrumAverageCount = 16;
+    unsigned spectrumAverageResets = 0;
+    // When each panel's data last changed (the "frame time" of an export).
+    std::array<QDateTime, h452::kPanelCount> panelDataTime{};
 
     // ---- Chart helpers (mainwindow_charts.cpp) ------------------------------
     // The parts of a panel; an index outside the panels gives an empty entry.

@@ -63,6 +63,9 @@ h452::FrameSettings MainWindow::frameSettings() const
     std::copy(std::begin(panelVisible), std::end(panelVisible), s.panelVisible);
     s.eyeChannel = eyeChannel.load();
     s.standardFigures = standardMeasurements ? standardMeasurements->store() : nullptr;
+    s.averageMode = spectrumAverageMode;
+    s.averageCount = spectrumAverageCount;
+    s.averageResets = spectrumAverageResets;
     return s;
 }
 

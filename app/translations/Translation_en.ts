@@ -919,6 +919,58 @@
         <source>第 %1 次谐波:电平(dBc)@ 折叠后的频率(MHz)</source>
         <translation>Harmonic %1: level (dBc) @ frequency after folding (MHz)</translation>
     </message>
+    <message>
+        <source>通道 %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>下一峰值</source>
+        <translation>Next peak</translation>
+    </message>
+    <message>
+        <source>功率平均</source>
+        <translation>Power average</translation>
+    </message>
+    <message>
+        <source>峰值保持</source>
+        <translation>Peak hold</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>这个面板没有图像可保存</source>
+        <translation>This panel has no image to save</translation>
+    </message>
+    <message>
+        <source>这个面板没有数据可导出</source>
+        <translation>This panel has no data to export</translation>
+    </message>
+    <message>
+        <source>保存图像 (PNG)…</source>
+        <translation>Save image (PNG)…</translation>
+    </message>
+    <message>
+        <source>保存图像 2× (PNG)…</source>
+        <translation>Save image 2× (PNG)…</translation>
+    </message>
+    <message>
+        <source>导出数据 (CSV)…</source>
+        <translation>Export data (CSV)…</translation>
+    </message>
+    <message>
+        <source>设置光标 %1…</source>
+        <translation>Set cursor %1…</translation>
+    </message>
+    <message>
+        <source>设置光标</source>
+        <translation>Set cursor</translation>
+    </message>
+    <message>
+        <source>“%1”不是坐标轴可见范围内的数值</source>
+        <translation>“%1” is not a number within the visible axis range</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

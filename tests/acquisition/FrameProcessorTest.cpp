@@ -204,3 +204,41 @@ TEST(FrameProcessorFit, FitKeepsTheZoomedView)
     EXPECT_GE(shown.first().x(), 35.0);
     EXPECT_LE(shown.last().x(), 316.0);
 }
+
+TEST(FrameProcessor, SpectrumTraceAveragesOrHoldsWhileTheFiguresStayPerFrame)
+{
+    // A 100 MHz line (bin 100 of 1000 at 1 GS/s, rectangular window) of
+    // amplitude a reads 20 log10(a / 32767) dBFS; the power average of 8000
+    // and 4000 is sqrt((8000^2 + 4000^2) / 2). 1e-6 dB covers the sine's
+    // rounding in the FFT.
+    const auto level = [](double a) { return 20 * std::log10(a / 32767.0); };
+    const auto drawnAt100MHz = [](const FrameUpdate& u) {
+        for (const QPointF& p : u.at(SeriesKind::Spectrum, 0).points)
+            if (std::fabs(p.x() - 100.0) < 1e-6)
+                return p.y();
+        return std::nan("");
+    };
+    struct Case {
+        SpectrumAverageMode mode;
+        double drawnAfterTwo;
+    };
+    const Case cases[] = {
+        {SpectrumAverageMode::Normal, level(4000)},
+        {SpectrumAverageMode::PowerAverage, level(std::sqrt((8000.0 * 8000 + 4000.0 * 4000) / 2))},
+        {SpectrumAverageMode::PeakHold, level(8000)},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.settings.panelVisible[int(Panel::Frequency)] = true;
+        rig.settings.averageMode = c.mode;
+        rig.settings.averageCount = 2;
+        rig.run(tone(1000, 100e6, 8000));
+        const FrameUpdate u = rig.run(tone(1000, 100e6, 4000));
+        EXPECT_NEAR(drawnAt100MHz(u), c.drawnAfterTwo, 1e-6) << int(c.mode);
+        // MAX(dBFS) (table column 4) is the frame's own line in every mode.
+        EXPECT_NEAR(u.figures[0][4], level(4000), 1e-6) << int(c.mode);
+        // Reset: the next frame starts the trace again.
+        ++rig.settings.averageResets;
+        EXPECT_NEAR(drawnAt100MHz(rig.run(tone(1000, 100e6, 2000))), level(2000), 1e-6) << int(c.mode);
+    }
+}

@@ -5,6 +5,7 @@
 // strip, the splitter, the switch images and the English translation.
 #include "mainwindow.h"
 
+#include "ChartCursors.h"
 #include "ChartToLabelConverter.h"
 #include "InteractiveChartView.h"
 
@@ -13,6 +14,8 @@
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -37,6 +40,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 using QtCharts::QChart;
@@ -263,7 +267,7 @@ TEST(MainWindowForm, PanelsStartCollapsedAndSecondaryControlsHidden)
         EXPECT_TRUE(view->isHidden()) << panel;
     }
     for (const char* name : {"widgetCh0", "widgetCh3", "btnChn0More", "btnTriggerConfig", "comBoxFFT1ChnSrc",
-                             "btnFFT1More", "comBoxTimeCursors", "comBoxTimeChn", "btnMeasurementsAdd",
+                             "btnFFT1More", "comBoxTimeChn", "btnMeasurementsAdd",
                              "btnFrequencyX", "btnFrequencyRspY", "btnEyeVisible", "btnFFT", "btnAAddB",
                              "comBoxFrequencyRspChn"})
         EXPECT_TRUE(child<QWidget>(window, name)->isHidden()) << name;
@@ -501,4 +505,101 @@ TEST(MainWindowForm, EnglishTranslationReplacesFormAndWindowTexts)
         EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join(QStringLiteral(" | ")).toStdString();
     }
     QCoreApplication::removeTranslator(&translator);
+}
+
+TEST(MainWindowForm, CursorSwitchesStartOffAndTimeReadoutIsInSamplesAndSeconds)
+{
+    MainWindow window;
+    auto* timeSwitch = child<QComboBox>(window, "comBoxTimeCursors");
+    EXPECT_FALSE(timeSwitch->isHidden());
+    EXPECT_EQ(timeSwitch->currentIndex(), 1);
+    EXPECT_EQ(timeSwitch->currentText(), QStringLiteral("光标：关"));
+    for (const char* name : {"comBoxCursors2", "comBoxCursors3", "comBoxFrequencyMarker"})
+        EXPECT_EQ(child<QComboBox>(window, name)->currentIndex(), 1) << name;
+    auto* markerSwitch = child<QComboBox>(window, "comBoxFrequencyMarker");
+    EXPECT_FALSE(markerSwitch->isHidden());
+    EXPECT_EQ(markerSwitch->currentText(), QStringLiteral("标记：关"));
+    EXPECT_TRUE(child<QWidget>(window, "btnFrequencyNextPeak")->isHidden());
+    markerSwitch->setCurrentIndex(0);
+    EXPECT_FALSE(child<QWidget>(window, "btnFrequencyNextPeak")->isHidden());
+    // The drawn spectrum starts as the frame's own; N shows with the average.
+    auto* average = child<QComboBox>(window, "comBoxFrequencyAverage");
+    EXPECT_EQ(average->currentIndex(), 0);
+    EXPECT_TRUE(child<QWidget>(window, "spinFrequencyAverageCount")->isHidden());
+    average->setCurrentIndex(1);
+    EXPECT_FALSE(child<QWidget>(window, "spinFrequencyAverageCount")->isHidden());
+    EXPECT_FALSE(child<QWidget>(window, "btnFrequencyAverageReset")->isHidden());
+    InteractiveChartView* view = viewIn(window, "widgetTime");
+    ASSERT_NE(view, nullptr);
+    auto* cursors = view->findChild<ChartCursors*>();
+    ASSERT_NE(cursors, nullptr);
+    EXPECT_FALSE(cursors->isActive());
+
+    // At the starting 1 GS/s: samples 250 and 500 are 250 ns and 500 ns,
+    // 250 ns apart, 4 MHz.
+    timeSwitch->setCurrentIndex(0);
+    EXPECT_TRUE(cursors->isActive());
+    ASSERT_TRUE(cursors->setValue(ChartCursors::X1, 250));
+    ASSERT_TRUE(cursors->setValue(ChartCursors::X2, 500));
+    ASSERT_TRUE(cursors->setValue(ChartCursors::Y1, 100));
+    ASSERT_TRUE(cursors->setValue(ChartCursors::Y2, 300));
+    const QString text = cursors->readoutText();
+    for (const char* part : {"x1: 250 (250 ns)", "x2: 500 (500 ns)", "Δt: 250 ns", "1/Δt: 4 MHz", "Δy: 200"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part << "\n" << text.toStdString();
+    timeSwitch->setCurrentIndex(1);
+    EXPECT_FALSE(cursors->isActive());
+}
+
+TEST(MainWindowForm, ExportWritesWholeFilesOrNothing)
+{
+    MainWindow window;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+    const int spectrum = int(h452::Panel::Frequency);
+
+    // An empty panel: a message and no file.
+    EXPECT_FALSE(window.exportPanelData(spectrum, dir.filePath("empty.csv"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("empty.csv")));
+
+    // Spectrum CSV round trip: the points inside the visible 0 .. 500 MHz,
+    // x in Hz, levels to the printed ten digits.
+    InteractiveChartView* view = viewIn(window, "widgetFrequency");
+    ASSERT_NE(view, nullptr);
+    auto* series = qobject_cast<QtCharts::QXYSeries*>(view->chart()->series().first());
+    ASSERT_NE(series, nullptr);
+    series->replace(QVector<QPointF>{{0.5, -100.125}, {123.456789, -3.0103}, {499.9, -77.7}, {600, -1}});
+    ASSERT_TRUE(window.exportPanelData(spectrum, dir.filePath("s.csv"), &error)) << error.toStdString();
+    QFile file(dir.filePath("s.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList rows;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        if (!line.startsWith('#'))
+            rows << line;
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0], QStringLiteral("freq_hz,ch0_level_db"));
+    const double expected[][2] = {{0.5e6, -100.125}, {123.456789e6, -3.0103}, {499.9e6, -77.7}};
+    for (int i = 0; i < 3; ++i) {
+        const QStringList cells = rows[i + 1].split(',');
+        ASSERT_EQ(cells.size(), 2);
+        EXPECT_NEAR(cells[0].toDouble(), expected[i][0], 1e-9 * expected[i][0]);
+        EXPECT_NEAR(cells[1].toDouble(), expected[i][1], 1e-9 * std::fabs(expected[i][1]));
+    }
+
+    // An unwritable folder: a message naming the file, nothing written.
+    EXPECT_FALSE(window.exportPanelData(spectrum, dir.filePath("missing/s.csv"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("s.csv")));
+    EXPECT_FALSE(window.exportPanelImage(spectrum, dir.filePath("missing/s.png"), 1, &error));
+
+    // PNG at the panel's size and twice it, on the chart's dark background.
+    view->resize(400, 300);
+    for (int scale : {1, 2}) {
+        const QString png = dir.filePath(QStringLiteral("s%1.png").arg(scale));
+        ASSERT_TRUE(window.exportPanelImage(spectrum, png, scale, &error)) << error.toStdString();
+        const QImage image(png);
+        EXPECT_EQ(image.size(), view->size() * scale);
+        EXPECT_LT(QColor(image.pixel(2, 2)).lightness(), 80);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);  // s.csv, s1.png, s2.png: no temporaries
 }

@@ -470,3 +470,132 @@ TEST(AnalyzeCli, MetadataGivesTheRateAndMarksGaps)
     EXPECT_EQ(bad.out.find("gap_"), std::string::npos);  // read as a file without metadata
     EXPECT_FALSE(bad.out == own.out);                     // at the 1 GS/s default
 }
+
+namespace {
+
+// Rows of a spectrum file as (record, channel) -> levels by bin, checking
+// the header and the frequency of every row on the way.
+struct SpectrumRows {
+    std::string header;
+    std::vector<std::vector<double>> blocks;  // in file order
+    std::vector<std::pair<long long, int>> keys;
+};
+
+SpectrumRows readSpectrum(const std::string& path, int n, double fs)
+{
+    SpectrumRows rows;
+    const std::vector<std::string> text = lines(readAll(path));
+    if (text.empty())
+        return rows;
+    rows.header = text[0];
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        long long record = 0;
+        int channel = 0;
+        double f = 0, level = 0;
+        if (std::sscanf(text[i].c_str(), "%lld,%d,%lf,%lf", &record, &channel, &f, &level) != 4)
+            continue;
+        if (rows.keys.empty() || rows.keys.back() != std::make_pair(record, channel)) {
+            rows.keys.emplace_back(record, channel);
+            rows.blocks.emplace_back();
+        }
+        const double expectedHz = static_cast<double>(rows.blocks.back().size()) * fs / n;
+        EXPECT_NEAR(f, expectedHz, 1e-6 * fs / n) << text[i];
+        rows.blocks.back().push_back(level);
+    }
+    return rows;
+}
+
+double dbfs(double amplitude)
+{
+    return 20.0 * std::log10(amplitude / 32767.0);
+}
+
+}  // namespace
+
+TEST(AnalyzeCli, SpectrumFileAveragesAndPeakHold)
+{
+    // Record r carries a tone on bin 10 of amplitude 3000 (r + 1) on
+    // channels 0 and 1; four records of 256 samples. The power average of a
+    // group is the mean of the squared amplitudes, the held line the largest.
+    // Levels are compared to 1e-3 dB: the integer codes add noise near
+    // -130 dBFS, far below a line at -20 dBFS.
+    const int n = 256;
+    const double fs = 1e6;
+    const std::string samples = writeSamples("spectrum.bin", 4LL * n, [n](int k, long long i) {
+        return k < 2 ? toneCode(3000.0 * static_cast<double>(i / n + 1), 10, n, i) : 0;
+    });
+    const std::string common = "--record-length 256 --sample-rate 1e6 --channels 0,1 ";
+    struct Case {
+        std::string options;
+        std::vector<std::pair<long long, int>> keys;
+        std::vector<double> lineAmplitudes;  // per block
+        std::size_t reportLines;             // CSV report: header + one per entry and channel
+    };
+    const double a[] = {3000, 6000, 9000, 12000};
+    const Case cases[] = {
+        {"", {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}},
+         {a[0], a[0], a[1], a[1], a[2], a[2], a[3], a[3]}, 9},
+        {"--average 2 ", {{0, 0}, {0, 1}, {2, 0}, {2, 1}},
+         {std::sqrt((a[0] * a[0] + a[1] * a[1]) / 2), std::sqrt((a[0] * a[0] + a[1] * a[1]) / 2),
+          std::sqrt((a[2] * a[2] + a[3] * a[3]) / 2), std::sqrt((a[2] * a[2] + a[3] * a[3]) / 2)}, 5},
+        // A trailing group shorter than N is the mean of what it has.
+        {"--average 3 ", {{0, 0}, {0, 1}, {3, 0}, {3, 1}},
+         {std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) / 3),
+          std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) / 3), a[3], a[3]}, 5},
+        {"--peak-hold ", {{0, 0}, {0, 1}}, {a[3], a[3]}, 9},
+    };
+    for (const Case& c : cases) {
+        const std::string out = tempDir().file("spectrum.csv");
+        std::remove(out.c_str());
+        const CliRun run = analyze(common + c.options + "--format csv --spectrum-csv '" + out + "' '" + samples + "'");
+        ASSERT_EQ(run.exitCode, 0) << c.options << run.err;
+        EXPECT_EQ(lines(run.out).size(), c.reportLines) << c.options;
+        const SpectrumRows rows = readSpectrum(out, n, fs);
+        EXPECT_EQ(rows.header, "record,channel,freq_hz,level_db");
+        ASSERT_EQ(rows.keys, c.keys) << c.options;
+        for (std::size_t b = 0; b < rows.blocks.size(); ++b) {
+            ASSERT_EQ(rows.blocks[b].size(), static_cast<std::size_t>(n / 2));
+            EXPECT_NEAR(rows.blocks[b][10], dbfs(c.lineAmplitudes[b]), 1e-3) << c.options << " block " << b;
+        }
+        if (c.options == "--average 2 ") {
+            // Entries carry the group's first record and offset, and the
+            // table's MAX(dBFS) is the averaged line's level.
+            const std::vector<std::string> report = lines(run.out);
+            ASSERT_EQ(report[0].find(",MAX_dBFS,"), std::string("record,offset,channel,peak_bin,NSD_dBm,NSD_nV,SNR,ENOB").size());
+            for (std::size_t row : {1u, 3u}) {
+                long long record = 0, offset = 0;
+                int channel = 0, peak = 0;
+                double skip = 0, maxDbfs = 0;
+                ASSERT_EQ(std::sscanf(report[row].c_str(), "%lld,%lld,%d,%d,%lf,%lf,%lf,%lf,%lf", &record, &offset,
+                                      &channel, &peak, &skip, &skip, &skip, &skip, &maxDbfs), 9);
+                EXPECT_EQ(record, row == 1 ? 0 : 2);
+                EXPECT_EQ(offset, row == 1 ? 0 : 2 * n * 4 * 2);
+                EXPECT_EQ(peak, 10);
+                EXPECT_NEAR(maxDbfs, dbfs(c.lineAmplitudes[row - 1]), 1e-3);
+            }
+        }
+    }
+}
+
+TEST(AnalyzeCli, SpectrumFileFailuresLeaveNoFile)
+{
+    const std::string samples = writeSamples("short.bin", 1000, [](int, long long i) { return toneCode(1000, 5, 100, i); });
+    const std::string out = tempDir().file("never.csv");
+    for (const char* n : {"0", "1", "1000000000"}) {
+        const CliRun run = analyze(std::string("--average ") + n + " --spectrum-csv '" + out + "' '" + samples + "'");
+        EXPECT_EQ(run.exitCode, 2) << n;
+        EXPECT_NE(run.err.find("--average"), std::string::npos) << run.err;
+    }
+    const CliRun unwritable = analyze("--spectrum-csv '" + tempDir().file("no/such/dir.csv") + "' '" + samples + "'");
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("no/such/dir.csv"), std::string::npos) << unwritable.err;
+    // A file that cannot be read fails the run: no spectrum file, and no
+    // temporary left beside where it would have been.
+    const std::string empty = tempDir().file("nothing.bin");
+    std::ofstream(empty).close();
+    const CliRun unreadable = analyze("--spectrum-csv '" + out + "' '" + empty + "'");
+    EXPECT_EQ(unreadable.exitCode, 1);
+    std::ifstream probe(out);
+    EXPECT_FALSE(probe.good());
+    EXPECT_NE(std::system(("ls '" + out + "'.tmp-* >/dev/null 2>&1").c_str()), 0);
+}

@@ -104,6 +104,14 @@ TEST(AnalyzeOptions, RefusalsNameTheArgument)
         {"--frobnicate", "f"},
         {"-x", "f"},
         {"f", "--records"},
+        {"--average", "0", "f"},
+        {"--average", "1", "f"},
+        {"--average", "1025", "f"},
+        {"--average", "1000000000", "f"},
+        {"--average", "1e9", "f"},
+        {"--spectrum-csv", "", "f"},
+        {"--peak-hold", "f"},
+        {"--peak-hold", "--average", "4", "--spectrum-csv", "s.csv", "f"},
     };
     for (const auto& args : bad) {
         AnalyzeOptions o;

@@ -1,5 +1,6 @@
 // Command-line parsing of h452-analyze. See AnalyzeOptions.h.
 #include "AnalyzeOptions.h"
+#include "SpectrumAverage.h"
 
 #include <cctype>
 #include <cerrno>
@@ -63,7 +64,8 @@ const char* analyzeUsage()
     return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
            "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
            "                    [--eye CH] [--format table|json|csv] [--max-harmonic K]\n"
-           "                    [--stats] [--threads N] FILE\n"
+           "                    [--stats] [--threads N] [--spectrum-csv OUT]\n"
+           "                    [--average N | --peak-hold] FILE\n"
            "\n"
            "Measures a recorded sample file record by record, as the live window does.\n"
            "  --record-length N   samples per channel and record (default 1000)\n"
@@ -84,7 +86,12 @@ const char* analyzeUsage()
            "                      every figure of every channel over the records\n"
            "  --threads N         analyse the channels on N threads, 1 to 4 (default: one\n"
            "                      per core for records of 16384 samples or more, else 1);\n"
-           "                      the report is the same for every N\n";
+           "                      the report is the same for every N\n"
+           "  --spectrum-csv OUT  also write each record's spectrum of every analysed channel\n"
+           "                      to OUT: record,channel,freq_hz,level_db\n"
+           "  --average N         power average over groups of N records (2..1024): the\n"
+           "                      figures and the spectrum file are one per group\n"
+           "  --peak-hold         the spectrum file holds the maximum per bin over the run\n";
 }
 
 bool parseSampleRate(const std::string& text, double& sampleRateHz)
@@ -159,6 +166,10 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             o.stats = true;
             continue;
         }
+        if (arg == "--peak-hold") {
+            o.peakHold = true;
+            continue;
+        }
         std::string name = arg;
         std::string value;
         bool hasValue = false;
@@ -170,7 +181,7 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
         }
         static const char* const kKnown[] = {"--record-length", "--sample-rate", "--window", "--channels",
                                              "--records", "--constellation", "--eye", "--format",
-                                             "--max-harmonic", "--threads"};
+                                             "--max-harmonic", "--threads", "--spectrum-csv", "--average"};
         bool known = false;
         for (const char* k : kKnown)
             known = known || name == k;
@@ -220,6 +231,15 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
                 return "--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) + ", not '"
                     + value + "'";
             o.threads = static_cast<int>(v);
+        } else if (name == "--spectrum-csv") {
+            if (value.empty())
+                return "--spectrum-csv needs a file name";
+            o.spectrumCsv = value;
+        } else if (name == "--average") {
+            if (!parseInteger(value, kMinAverageCount, kMaxAverageCount, v))
+                return "--average must be a whole number from " + std::to_string(kMinAverageCount) + " to "
+                    + std::to_string(kMaxAverageCount) + ", not '" + value + "'";
+            o.averageCount = static_cast<int>(v);
         } else if (name == "--format") {
             const std::string f = lower(value);
             if (f == "table")
@@ -238,6 +258,10 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
         return "no sample file given";
     if (o.eyeChannel >= 0 && !o.channels[o.eyeChannel])
         return "--eye " + std::to_string(o.eyeChannel) + " is not one of the analysed channels";
+    if (o.peakHold && o.averageCount > 0)
+        return "--peak-hold and --average exclude each other";
+    if (o.peakHold && o.spectrumCsv.empty())
+        return "--peak-hold needs --spectrum-csv";
     return {};
 }
 

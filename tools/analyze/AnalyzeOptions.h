@@ -23,6 +23,9 @@ struct AnalyzeOptions {
     int maxHarmonic = kDefaultMaxHarmonic;  // highest harmonic order of the standard set, 2 .. 50
     bool stats = false;           // --stats: one summary line over all records at the end
     int threads = 0;              // 0: by record length (see main.cpp); 1: one thread, record by record
+    std::string spectrumCsv;      // --spectrum-csv FILE: empty writes no spectrum file
+    int averageCount = 0;         // --average N: 0 off, else 2 .. 1024 records per group
+    bool peakHold = false;        // --peak-hold: the spectrum file holds the run's held spectrum
     std::string file;
     bool help = false;
 };

@@ -15,6 +15,7 @@
 // worker computes them for its own channels.
 #include "AnalyzeOptions.h"
 #include "AnalyzeReport.h"
+#include "AnalyzeSpectrum.h"
 #include "AnalysisState.h"
 #include "RecordingMeta.h"
 #include "SampleFile.h"
@@ -128,6 +129,10 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
     h452::FrameResult result;
     h452::StandardFrameAnalysis standard;
     standard.maxHarmonic = opt.maxHarmonic;
+    h452::AnalyzeSpectrum spectrum(opt);
+    std::string fileError;
+    if (!spectrum.open(fileError))
+        return fail(fileError, 1);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
         h452::appendCsvHeader(out, opt.maxHarmonic);
@@ -142,16 +147,21 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
                         1);
         }
         h452::analyzeFrame(state, input, result);
-        standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
-        appendRecord(opt, meta, out, record, offset, result, standard);
-        if (!flush(out))
-            return fail("cannot write the report", 1);
+        const bool last = (opt.records < 0 && read.nextOffsetBytes == 0) || record + 1 == opt.records;
+        if (spectrum.addRecord(record, offset, result, last)) {
+            standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
+            appendRecord(opt, meta, out, spectrum.reportRecord(), spectrum.reportOffset(), result, standard);
+            if (!flush(out))
+                return fail("cannot write the report", 1);
+        }
         // Without --records the record that reaches the end of the file is
         // the last; with it the replay starts over at the beginning.
         if (opt.records < 0 && read.nextOffsetBytes == 0)
             break;
         offset = read.nextOffsetBytes;
     }
+    if (!spectrum.finish(fileError))
+        return fail(fileError, 1);
     if (opt.stats) {
         h452::appendStatsSummary(out, opt.channels, standard);
         if (!flush(out))
@@ -387,6 +397,10 @@ int main(int argc, char** argv)
             : 1;
     }
     threads = std::min(threads, analysed);
+    // The spectrum file, averaging and peak hold follow the records in turn
+    // across all channels: they run in the record-by-record loop.
+    if (!opt.spectrumCsv.empty() || opt.averageCount > 0 || opt.peakHold)
+        threads = 1;
     if (threads <= 1)
         return analyzeRecordByRecord(opt, meta, path);
     return analyzeChannelsInParallel(opt, meta, path, threads);
