@@ -1,6 +1,7 @@
 # What `cmake --install` puts on a machine, and the Debian package built
 # from it with `cpack -G DEB`:
-#   bin/H452, bin/h452-analyze            the console and the offline analyser
+#   bin/H452, bin/h452-analyze, h452-record  the console, the offline analyser
+#                                         and the command-line recorder
 #   lib/libKelPcieApi.so, libLomPcieDmaDll.so   the device library and the
 #                                         emulated board it drives without one
 #   include/KelPcieApi.h, LomPcieDmaDll.h the public header and the driver
@@ -9,7 +10,7 @@
 # Tests, benchmarks and the build-time image generator are not installed.
 # The programs carry an RPATH of $ORIGIN/../lib (set where the targets are
 # made), so an install under any prefix finds its own libraries first.
-install(TARGETS H452 h452-analyze RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS H452 h452-analyze h452-record RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS KelPcieApi LomPcieDmaDll LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/devapi/KelPcieApi.h ${CMAKE_SOURCE_DIR}/devapi/LomPcieDmaDll.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
