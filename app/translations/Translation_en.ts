@@ -971,6 +971,14 @@
         <source>“%1”不是坐标轴可见范围内的数值</source>
         <translation>“%1” is not a number within the visible axis range</translation>
     </message>
+    <message>
+        <source>丢弃 %1 块</source>
+        <translation>%1 blocks dropped</translation>
+    </message>
+    <message>
+        <source>%1 MS/s (文件)</source>
+        <translation>%1 MS/s (file)</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
