@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -144,7 +145,9 @@ QPushButton* makeButton(QWidget* parent, const QString& label, const QString& ti
     auto* button = new QPushButton(label, parent);
     button->setToolTip(tip);
     button->setStyleSheet(QLatin1String(kButtonStyle));
-    button->setFixedSize(width, 26);
+    // At least `width`, wider when the text needs it (the English labels are
+    // longer than the Chinese ones).
+    button->setFixedSize(std::max(width, button->sizeHint().width()), 26);
     return button;
 }
 
