@@ -113,9 +113,11 @@ void MainWindow::setupInstruments()
     QComboBox* timeSwitch = ui->comBoxTimeCursors;
     timeSwitch->setCurrentIndex(kCursorsOff);
     timeSwitch->setVisible(true);
-    const struct { Panel panel; QWidget* beside; } copies[] = {
-        {Panel::Frequency, ui->comBoxFrequencyMarker},
-        {Panel::FrequencyRsp, ui->btnFrequencyRspConfig},
+    // Each goes just before `beside` or, with `after`, just behind it: next
+    // to the title in both bars, not across the bar's stretch.
+    const struct { Panel panel; QWidget* beside; bool after; } copies[] = {
+        {Panel::Frequency, ui->comBoxFrequencyMarker, false},
+        {Panel::FrequencyRsp, ui->comBoxFrequencyRspChn, true},
     };
     std::array<QComboBox*, h452::kPanelCount> switches{};
     switches[int(Panel::Time)] = timeSwitch;
@@ -131,7 +133,7 @@ void MainWindow::setupInstruments()
         box->setStyleSheet(timeSwitch->styleSheet());
         box->addItems({timeSwitch->itemText(kCursorsOn), timeSwitch->itemText(kCursorsOff)});
         box->setCurrentIndex(kCursorsOff);
-        layout->insertWidget(layout->indexOf(copy.beside), box);
+        layout->insertWidget(layout->indexOf(copy.beside) + (copy.after ? 1 : 0), box);
         switches[static_cast<std::size_t>(copy.panel)] = box;
     }
     for (std::size_t p = 0; p < switches.size(); ++p) {
