@@ -77,6 +77,11 @@ public:
     const EyeHitImage& image() const { return image_; }
     // Points currently kept (what the eye series would hold).
     std::size_t size() const { return x_.size() - head_; }
+    // The kept points themselves, size() entries each, in the order the eye
+    // series would hold them (NaN, NaN between traces). Valid until the
+    // next apply() or clear().
+    const double* x() const { return x_.data() + head_; }
+    const double* y() const { return y_.data() + head_; }
 
 private:
     EyeHitImage image_;

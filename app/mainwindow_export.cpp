@@ -14,7 +14,9 @@
 //              panel averages);
 //   Frequency response: long form channel, freq_hz, level_db (its x
 //              differs per channel);
-//   Constellation and eye: point lists channel, x, y.
+//   Constellation and eye: point lists channel, x, y inside the visible x
+//              range (the eye from its kept traces, an empty row between
+//              traces).
 // The context menu of the cursor panels also sets a cursor by typed value.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
@@ -143,7 +145,15 @@ bool MainWindow::exportPanelData(int panelIndex, const QString& path, QString* e
         const QtCharts::QXYSeries* whole = overviewSeries[ch];
         source[std::size_t(ch)] = which == Panel::Time && whole && whole->count() >= s->count() ? whole : s;
     }
-    bool any = false;
+    // The eye is drawn from its kept points' hit counts, so its series stay
+    // empty: its points come from the kept history of the eye's channel.
+    const h452::EyeHitHistory* eye = nullptr;
+    if (which == Panel::Eye) {
+        const h452::EyeHitHistory& kept = eyeHistory(eyeChannel.load());
+        if (kept.size() > 0)
+            eye = &kept;
+    }
+    bool any = eye != nullptr;
     for (const auto* s : source)
         any = any || s;
     if (!any)
@@ -186,11 +196,23 @@ bool MainWindow::exportPanelData(int panelIndex, const QString& path, QString* e
     } else {
         const bool freq = which == Panel::FrequencyRsp;
         out << (freq ? "channel,freq_hz,level_db\n" : "channel,x,y\n");
+        if (eye) {
+            // The traces as drawn, inside the visible x range; a trace's
+            // separator is kept as an empty row so the traces stay apart.
+            const double* ex = eye->x();
+            const double* ey = eye->y();
+            for (std::size_t i = 0; i < eye->size(); ++i) {
+                if (std::isnan(ex[i]))
+                    out << '\n';
+                else if (ex[i] >= lo && ex[i] <= hi)
+                    out << eyeChannel.load() << ',' << number(ex[i]) << ',' << number(ey[i]) << '\n';
+            }
+        }
         for (int ch = 0; ch < 4; ++ch) {
             if (!source[std::size_t(ch)])
                 continue;
             for (const QPointF& p : source[std::size_t(ch)]->pointsVector())
-                if (!freq || (p.x() >= lo && p.x() <= hi))
+                if (p.x() >= lo && p.x() <= hi)
                     out << ch << ',' << number(freq ? p.x() * 1e6 : p.x()) << ',' << number(p.y()) << '\n';
         }
     }

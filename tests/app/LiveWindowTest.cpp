@@ -244,6 +244,17 @@ TEST_F(LiveWindow, ChannelSwitchClearsAllSixSeriesAtOnce)
     // The eye's traces stay apart: the separators between them survive the
     // hand-off (kept, but counting no hit).
     EXPECT_GT(eyePoints(2), window->eyeHistory(2).image().total());
+    // The Eye panel's CSV comes from those kept traces (its series stay
+    // empty), an empty row between traces.
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(window->exportPanelData(int(h452::Panel::Eye), dir.filePath("eye.csv"), &error))
+        << error.toStdString();
+    QFile eyeCsv(dir.filePath("eye.csv"));
+    ASSERT_TRUE(eyeCsv.open(QIODevice::ReadOnly));
+    const QString eyeText = QString::fromUtf8(eyeCsv.readAll());
+    EXPECT_TRUE(eyeText.contains(QStringLiteral("channel,x,y\n2,"))) << eyeText.left(300).toStdString();
+    EXPECT_TRUE(eyeText.contains(QStringLiteral("\n\n2,")));
 
     get<QCheckBox>("checkBoxChn2")->setChecked(false);
     EXPECT_TRUE(allEmpty(2));
