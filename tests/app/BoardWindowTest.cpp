@@ -227,6 +227,10 @@ TEST_F(BoardWindow, RecordsTheBoardStreamAndReplaysIt)
     for (int w = 0; w < bytes.size() / 2; ++w)
         ASSERT_EQ(words[2 * w] | (words[2 * w + 1] << 8), w & 0xffff) << "word " << w;
 
+    // The recorder finishes the file and its metadata in the background.
+    // Wait for that before the dialog's helper is queued: a wait that spins
+    // the event loop would run the helper before the dialog exists.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recordingmeta::readFor(recording).complete; }, kWaitMs));
     // The file dialog of the local-file choice: pick the recording.
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }, kWaitMs));
@@ -236,8 +240,6 @@ TEST_F(BoardWindow, RecordsTheBoardStreamAndReplaysIt)
         static_cast<QDialog*>(dialog)->accept();
     });
     const QString configuredRate = get<QLabel>("labRateValue")->text();
-    // The recorder finishes the file and its metadata in the background.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recordingmeta::readFor(recording).complete; }, kWaitMs));
     trigger->setCurrentIndex(acquisition::kModeLocalFile);
     EXPECT_EQ(QFileInfo(thread()->localFilePath()).canonicalFilePath(),
               QFileInfo(recording).canonicalFilePath());
