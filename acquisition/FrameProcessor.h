@@ -34,7 +34,7 @@
 #include "FrameUpdate.h"
 
 #include "AnalysisState.h"
-#include "SpectrumAverage.h"
+#include "PowerAverage.h"
 #include "StandardFigureStore.h"
 
 #include <atomic>

@@ -19,14 +19,14 @@ StandardFigureStore::Snapshot StandardFigureStore::snapshot() const
 }
 
 void StandardFigureStore::analyze(const FrameInput& input, int windowType,
-                                  const std::array<ChannelFigures, 4>& specified)
+                                  const std::array<ChannelFigures, 4>& tableFigures)
 {
     const bool full = standardView_.load();
     if (!full && !warningsWanted_.exchange(false))
         return;
     if (resetPending_.exchange(false))
         analysis_.resetStatistics();
-    analysis_.analyze(input, windowType, specified, full, full);
+    analysis_.analyze(input, windowType, tableFigures, full, full);
     std::lock_guard<std::mutex> lock(mutex_);
     // A reset that came while this frame was computed empties its statistics
     // too: what the GUI cleared must not come back.

@@ -41,9 +41,9 @@ public:
     void resetStatistics();
     Snapshot snapshot() const;
 
-    // Frame processing, under the window's frame mutex. specified: the
+    // Frame processing, under the window's frame mutex. tableFigures: the
     // table's figures after the same frame.
-    void analyze(const FrameInput& input, int windowType, const std::array<ChannelFigures, 4>& specified);
+    void analyze(const FrameInput& input, int windowType, const std::array<ChannelFigures, 4>& tableFigures);
 
 private:
     StandardFrameAnalysis analysis_;

@@ -18,7 +18,7 @@ const std::array<std::string, kStatFigureCount>& statNames()
     static const std::array<std::string, kStatFigureCount> names = [] {
         std::array<std::string, kStatFigureCount> n;
         int k = 0;
-        for (const char* key : kSpecifiedFigureKeys)
+        for (const char* key : kTableFigureKeys)
             n[k++] = key;
         for (const char* key : kStandardFigureKeys)
             n[k++] = std::string("ieee1241.") + key;
@@ -31,7 +31,7 @@ const std::array<std::string, kStatFigureCount>& statNames()
 
 }  // namespace
 
-const char* const kSpecifiedFigureKeys[ChannelFigures::kCount] = {"NSD_dBm",  "NSD_nV",    "SNR",  "ENOB",
+const char* const kTableFigureKeys[ChannelFigures::kCount] = {"NSD_dBm",  "NSD_nV",    "SNR",  "ENOB",
                                                                   "MAX_dBFS", "Frequ_MHz", "SFDR", "SINAD"};
 
 void RunningStats::add(double value)
@@ -79,12 +79,12 @@ const char* statFigureName(int index)
                                                   : nullptr;
 }
 
-void collectStatFigures(const ChannelFigures& specified, const StandardFigures& standard, const SineFit& fit,
+void collectStatFigures(const ChannelFigures& tableFigures, const StandardFigures& standard, const SineFit& fit,
                         double* values)
 {
     int k = 0;
     for (int c = 0; c < ChannelFigures::kCount; ++c)
-        values[k++] = specified.value(c);
+        values[k++] = tableFigures.value(c);
     for (int c = 0; c < StandardFigures::kCount; ++c)
         values[k++] = standard.value(c);
     for (int c = 0; c < kSineFitFigureCount; ++c)

@@ -44,7 +44,7 @@ constexpr int kStatFigureCount = ChannelFigures::kCount + StandardFigures::kCoun
 
 // Names of the table's eight figures in reports (JSON members, CSV
 // columns), in table order.
-extern const char* const kSpecifiedFigureKeys[ChannelFigures::kCount];
+extern const char* const kTableFigureKeys[ChannelFigures::kCount];
 
 // Name of statistic figure 0 .. kStatFigureCount-1 as the reports print it:
 // the table's JSON names ("NSD_dBm" ...), "ieee1241.<key>", "sinefit.<key>".
@@ -52,7 +52,7 @@ const char* statFigureName(int index);
 
 // Writes the kStatFigureCount values of one frame to values (caller's array
 // of kStatFigureCount doubles).
-void collectStatFigures(const ChannelFigures& specified, const StandardFigures& standard, const SineFit& fit,
+void collectStatFigures(const ChannelFigures& tableFigures, const StandardFigures& standard, const SineFit& fit,
                         double* values);
 
 // Statistics of every figure of one channel.

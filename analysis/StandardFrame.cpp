@@ -4,7 +4,7 @@
 namespace h452 {
 
 void StandardFrameAnalysis::analyze(const FrameInput& input, int windowType,
-                                    const std::array<ChannelFigures, 4>& specified, bool withFit,
+                                    const std::array<ChannelFigures, 4>& tableFigures, bool withFit,
                                     bool withStats)
 {
     for (int k = 0; k < 4; ++k) {
@@ -23,7 +23,7 @@ void StandardFrameAnalysis::analyze(const FrameInput& input, int windowType,
         r.processed = true;
         if (withStats) {
             double values[kStatFigureCount];
-            collectStatFigures(specified[static_cast<std::size_t>(k)], r.figures, r.fit, values);
+            collectStatFigures(tableFigures[static_cast<std::size_t>(k)], r.figures, r.fit, values);
             stats[static_cast<std::size_t>(k)].add(values);
         }
     }

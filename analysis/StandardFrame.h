@@ -31,9 +31,9 @@ public:
     // One frame: for every channel whose samples are set and enabled, the
     // standard figures with windowType; with withFit the sine fit and its
     // cross-check; with withStats the statistics of both sets gain this
-    // frame (specified: the table's figures after the same frame). Channels
+    // frame (tableFigures: the table's figures after the same frame). Channels
     // not analysed keep processed false.
-    void analyze(const FrameInput& input, int windowType, const std::array<ChannelFigures, 4>& specified,
+    void analyze(const FrameInput& input, int windowType, const std::array<ChannelFigures, 4>& tableFigures,
                  bool withFit, bool withStats);
     void resetStatistics();
 

@@ -33,7 +33,7 @@ const char* const kButtonStyle =
     "border: 1px solid rgb(67, 134, 186);}";
 
 // How each of the table's own figures is counted, in its column order.
-const char* const kSpecifiedTips[] = {
+const char* const kTableTips[] = {
     QT_TRANSLATE_NOOP("MainWindow", "通道编号"),
     QT_TRANSLATE_NOOP("MainWindow", "频点 1…N/2 的总功率减去谐波 1…5(各 ±h 频点,重叠频点计两次),按 dBm 换算,"
                                     "不按 ENBW 修正"),
@@ -157,9 +157,9 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
     : QObject(parent), statTable_(statTable)
 {
     statTableMaxHeight_ = statTable->maximumHeight();
-    for (int c = 0; c < statTable->columnCount() && c < int(std::size(kSpecifiedTips)); ++c)
+    for (int c = 0; c < statTable->columnCount() && c < int(std::size(kTableTips)); ++c)
         if (QTableWidgetItem* header = statTable->horizontalHeaderItem(c))
-            header->setToolTip(text(kSpecifiedTips[c]));
+            header->setToolTip(text(kTableTips[c]));
 
     switch_ = makeButton(titleBar, QCoreApplication::translate("MainWindow", "标准"), QCoreApplication::translate("MainWindow", "切换测量视图:表格规定的八项指标或 IEEE 1241 标准指标"), 60);
     switch_->setCheckable(true);
@@ -185,7 +185,7 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
         headers << (c.tr ? text(c.header) : QLatin1String(c.header));
     figures_ = makeTable(standard_, headers);
     figures_->setObjectName(QStringLiteral("standardFigureTable"));
-    figures_->horizontalHeaderItem(0)->setToolTip(text(kSpecifiedTips[0]));
+    figures_->horizontalHeaderItem(0)->setToolTip(text(kTableTips[0]));
     for (int c = 0; c < kStandardColumnCount; ++c)
         figures_->horizontalHeaderItem(c + 1)->setToolTip(
             text(kStandardColumns[c].tip) + QLatin1Char('\n') + QCoreApplication::translate("MainWindow", "最新值(均值 ± σ,自复位起)"));
@@ -194,7 +194,7 @@ StandardMeasurementsView::StandardMeasurementsView(QWidget* titleBar, QTableWidg
         harmonicHeaders << QStringLiteral("H%1").arg(m);
     harmonics_ = makeTable(standard_, harmonicHeaders);
     harmonics_->setObjectName(QStringLiteral("standardHarmonicTable"));
-    harmonics_->horizontalHeaderItem(0)->setToolTip(text(kSpecifiedTips[0]));
+    harmonics_->horizontalHeaderItem(0)->setToolTip(text(kTableTips[0]));
     for (int m = 2; m <= h452::kDefaultMaxHarmonic; ++m)
         harmonics_->horizontalHeaderItem(m - 1)->setToolTip(
             QCoreApplication::translate("MainWindow", "第 %1 次谐波:电平(dBc)@ 折叠后的频率(MHz)").arg(m));
@@ -266,9 +266,9 @@ void StandardMeasurementsView::fillStandard(const h452::StandardFigureStore::Sna
         const h452::ChannelFigureStats& stats = s.stats[std::size_t(k)];
         // Statistics are kept in the units of the reports (Hz); the table
         // shows the fundamental in MHz.
-        constexpr int kSpecified = h452::ChannelFigures::kCount;
+        constexpr int kTableCount = h452::ChannelFigures::kCount;
         for (int f = 0; f < h452::StandardFigures::kCount; ++f) {
-            const h452::RunningStats& st = stats.figures[std::size_t(kSpecified + f)];
+            const h452::RunningStats& st = stats.figures[std::size_t(kTableCount + f)];
             if (f == 0) {
                 if (st.count())
                     setCell(figures_, k, 1,
@@ -281,7 +281,7 @@ void StandardMeasurementsView::fillStandard(const h452::StandardFigureStore::Sna
             }
             setCell(figures_, k, f + 1, withStats(r.figures.value(f), st));
         }
-        const int fitEnob = kSpecified + h452::StandardFigures::kCount + h452::kSineFitFigureCount - 1;
+        const int fitEnob = kTableCount + h452::StandardFigures::kCount + h452::kSineFitFigureCount - 1;
         setCell(figures_, k, kFitColumn + 1,
                 withStats(h452::sineFitValue(r.fit, h452::kSineFitFigureCount - 1),
                           stats.figures[std::size_t(fitEnob)]));

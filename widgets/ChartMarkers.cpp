@@ -3,7 +3,7 @@
 
 #include "ChannelPalette.h"
 #include "InteractiveChartView.h"
-#include "SpectrumMarkers.h"
+#include "PeakMarkers.h"
 
 #include <QBrush>
 #include <QChart>

@@ -34,9 +34,9 @@ printf '%-8s %8s | %-21s | %-21s | %-21s | %s\n' samples records "numpy wall/cpu
   "h452 1 thread" "h452 default threads" "speed-up (wall, 1 thread / default)"
 # Records per file: about 480 MB of samples at either size, so that each side
 # runs well over a second.
-for spec in 1000:60000 100000:600; do
-  n=${spec%%:*}
-  records=${spec##*:}
+for size in 1000:60000 100000:600; do
+  n=${size%%:*}
+  records=${size##*:}
   file="$work/s$n.bin"
   "$py" "$ref" generate "$file" "$records" "$n"
   "$bin/h452-analyze" --format csv --window 1 --record-length "$n" "$file" > "$work/h452.csv"

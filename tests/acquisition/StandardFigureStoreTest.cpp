@@ -22,13 +22,13 @@ TEST(StandardFigureStore, FramesAndPanelOnTwoThreads)
     h452::FrameInput input;
     input.samples[0] = x.data();
     input.sampleCount = 1024;
-    const std::array<h452::ChannelFigures, 4> specified{};
+    const std::array<h452::ChannelFigures, 4> tableFigures{};
 
     std::atomic<bool> done{false};
     store.setStandardView(true);  // the frames compute from the first on
     std::thread frames([&] {
         for (int f = 0; f < 300; ++f)
-            store.analyze(input, 1, specified);
+            store.analyze(input, 1, tableFigures);
         done = true;
     });
     int reads = 0;
@@ -50,7 +50,7 @@ TEST(StandardFigureStore, FramesAndPanelOnTwoThreads)
     store.setStandardView(true);
     store.resetStatistics();
     for (int f = 0; f < 3; ++f)
-        store.analyze(input, 1, specified);
+        store.analyze(input, 1, tableFigures);
     const h452::StandardFigureStore::Snapshot s = store.snapshot();
     EXPECT_EQ(s.stats[0].figures[h452::ChannelFigures::kCount + 2].count(), 3);  // SINAD
     EXPECT_TRUE(s.channels[0].fit.valid);

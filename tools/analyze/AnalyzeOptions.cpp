@@ -1,6 +1,6 @@
 // Command-line parsing of h452-analyze. See AnalyzeOptions.h.
 #include "AnalyzeOptions.h"
-#include "SpectrumAverage.h"
+#include "PowerAverage.h"
 
 #include <cctype>
 #include <cerrno>

@@ -11,7 +11,7 @@ namespace h452 {
 namespace {
 
 // JSON and CSV member names of the eight figures, in table order.
-const auto& kFigureKeys = kSpecifiedFigureKeys;
+const auto& kFigureKeys = kTableFigureKeys;
 
 const char* nonFiniteText(double value)
 {

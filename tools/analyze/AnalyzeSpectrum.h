@@ -21,7 +21,7 @@
 #include "AnalyzeOptions.h"
 #include "AnalysisState.h"
 #include "CsvFile.h"
-#include "SpectrumAverage.h"
+#include "PowerAverage.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,5 @@
-// Spectrum markers. See SpectrumMarkers.h.
-#include "SpectrumMarkers.h"
+// Spectrum markers. See PeakMarkers.h.
+#include "PeakMarkers.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-// Spectrum averaging and peak hold. See SpectrumAverage.h.
-#include "SpectrumAverage.h"
+// Spectrum averaging and peak hold. See PowerAverage.h.
+#include "PowerAverage.h"
 
 #include "Fft.h"
 

@@ -2,7 +2,7 @@
 // forms: the power of a bin of white noise is exponentially distributed, so
 // the mean of N independent frames has a relative spread of 1/sqrt(N), and
 // an exponential average with weight w settles at sqrt(w / (2 - w)).
-#include "SpectrumAverage.h"
+#include "PowerAverage.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ double spreadAfter(int averageCount, int frameCount, unsigned seed)
 
 }  // namespace
 
-TEST(SpectrumAverage, SpreadFallsAsOneOverRootN)
+TEST(PowerAverage, SpreadFallsAsOneOverRootN)
 {
     // With 4000 bins the estimate of the spread is itself good to about
     // 1/sqrt(2 * 4000) relative (a few per cent for these skewed
@@ -69,7 +69,7 @@ TEST(SpectrumAverage, SpreadFallsAsOneOverRootN)
             << "N " << c.n << ", frames " << c.frames;
 }
 
-TEST(SpectrumAverage, PeakHoldKeepsMaximumAndRestarts)
+TEST(PowerAverage, PeakHoldKeepsMaximumAndRestarts)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<std::vector<double>> frames = {{1, 5, 2}, {3, nan, 1}, {2, 4, 6}};
@@ -100,7 +100,7 @@ TEST(SpectrumAverage, PeakHoldKeepsMaximumAndRestarts)
     EXPECT_EQ(averager.frames(0), 0);
 }
 
-TEST(SpectrumAverage, CountOutsideTwoTo1024IsRefused)
+TEST(PowerAverage, CountOutsideTwoTo1024IsRefused)
 {
     SpectrumAverager averager;
     for (int n : {0, 1, -5, 1025, 1000000000})

@@ -2,7 +2,7 @@
 // rectangular-window FFT read their amplitudes exactly, and the folded
 // harmonic frequencies are worked out by hand below.
 #include "Fft.h"
-#include "SpectrumMarkers.h"
+#include "PeakMarkers.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 using namespace h452;
 
-TEST(SpectrumMarkers, PeakHarmonicsAndNextPeakOnMultiTone)
+TEST(PeakMarkers, PeakHarmonicsAndNextPeakOnMultiTone)
 {
     // fs 1000 S/s, 1000 samples: bin k is k Hz. Fundamental 300 Hz;
     // H2 600 -> 400, H3 900 -> 100, H4 1200 -> 200, H5 1500 -> 500 Hz.
@@ -48,7 +48,7 @@ TEST(SpectrumMarkers, PeakHarmonicsAndNextPeakOnMultiTone)
     EXPECT_EQ(nextPeakIndex(0, 0), -1);
 }
 
-TEST(SpectrumMarkers, FoldingAndBadInput)
+TEST(PeakMarkers, FoldingAndBadInput)
 {
     struct Case { double f; double fs; double folded; };
     const Case cases[] = {{0, 100, 0}, {50, 100, 50}, {60, 100, 40}, {100, 100, 0},
