@@ -15,12 +15,18 @@ WorkThread::~WorkThread()
 {
     // A thread object destroyed while its loop runs takes the process down;
     // whoever forgot to stop it, stop it here.
+    stopAndWait();
+    std::lock_guard<std::mutex> lock(mutex);
+    freeChannelBuffers();
+}
+
+void WorkThread::stopAndWait()
+{
     if (isRunning()) {
         requestStop();
         wait();
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    freeChannelBuffers();
+    std::lock_guard<std::mutex> handOff(mutex);
 }
 
 void WorkThread::setParameters(int recordLength, int ddr4Address, int triggerMode,

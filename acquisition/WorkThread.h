@@ -25,7 +25,8 @@
 // change the path from any context, even while holding dataMutex.
 //
 // Run control (GUI thread), per start: setParameters(), allocateChannelBuffers(),
-// start(QThread::TimeCriticalPriority). Stop: requestStop(), wait().
+// start(QThread::TimeCriticalPriority). Stop: stopAndWait() (or requestStop()
+// from any thread, then stopAndWait()).
 #pragma once
 
 #include "BlockStream.h"
@@ -68,6 +69,12 @@ public:
     // after start(), before run() got going, still ends that run: run() leaves
     // the flags alone on entry and clears them on its way out.
     void requestStop();
+    // requestStop(), then waits for the run to end; then takes `mutex`, the
+    // hand-off run() ends with, so everything the run did (its last push
+    // into the ring among them) is ordered before the caller's next step in
+    // a way ThreadSanitizer can see: it sees neither QThread::wait nor a
+    // thread that had ended before this call. GUI or owning thread.
+    void stopAndWait();
     // The replay file; safe while a replay runs (taken at the next record).
     void setLocalFilePath(const QString& path);
     QString localFilePath() const;

@@ -21,7 +21,6 @@
 #include <QTimer>
 
 #include <cstring>
-#include <mutex>
 
 namespace {
 // The timers' intervals, set once here; mainwindow_panels.cpp restarts the
@@ -149,18 +148,10 @@ void MainWindow::discoverBoard()
 
 void MainWindow::stopAcquisitionAndRecording()
 {
-    if (workThread) {
-        if (workThread->isRunning()) {
-            workThread->requestStop();
-            workThread->wait();
-        }
-        // The thread's last act is a section under its mutex; taking the
-        // mutex here orders everything it did (its last push into the ring
-        // among them) before what follows, such as the destructor freeing the
-        // ring, in a way ThreadSanitizer can see: it cannot see
-        // QThread::wait, nor a thread that ended before this call.
-        std::lock_guard<std::mutex> handOff(workThread->mutex);
-    }
+    // Ordered before what follows (the destructor frees the ring the
+    // thread pushed into): see stopAndWait().
+    if (workThread)
+        workThread->stopAndWait();
     // A recording ends with the acquisition that feeds it, whatever the
     // trigger list shows now: left running it would keep its file open with
     // nothing more to write. The recorder drains what the ring still holds

@@ -25,7 +25,6 @@ namespace {
 // Light dashed lines that read on the dark plot background; the first of
 // each pair solid-dashed, the second dotted, to tell them apart.
 const QColor kCursorColour(230, 230, 230);
-const QColor kReadoutColour(230, 230, 230);
 constexpr qreal kCursorZ = 50;
 
 }  // namespace
@@ -49,7 +48,7 @@ ChartCursors::ChartCursors(InteractiveChartView* view)
         lines_[static_cast<std::size_t>(k)] = item;
     }
     text_ = new QGraphicsSimpleTextItem(chart_);
-    text_->setBrush(QBrush(kReadoutColour));
+    text_->setBrush(QBrush(kCursorColour));  // the readout in the lines' colour
     text_->setZValue(kCursorZ);
     text_->setVisible(false);
     connect(axisX_, &QValueAxis::rangeChanged, this, &ChartCursors::place);

@@ -82,8 +82,7 @@ void BM_ContinuousTransferToFile(benchmark::State& state)
         while (writer.blocksWritten() < kBlocksPerIteration)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         const auto end = std::chrono::steady_clock::now();
-        thread.requestStop();
-        thread.wait();
+        thread.stopAndWait();
         writer.requestStop();
         writer.wait();
         state.SetIterationTime(std::chrono::duration<double>(end - begin).count());

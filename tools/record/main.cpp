@@ -213,8 +213,7 @@ int main(int argc, char** argv)
         QThread::msleep(10);
     }
     // The stream first, then the recorder, which drains what the ring holds.
-    thread.requestStop();
-    thread.wait();
+    thread.stopAndWait();
     writer.requestStop();
     writer.wait();
     progress(true);
