@@ -106,15 +106,20 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
 
         const int half = n / 2;
         const bool averaging = beginAveragedSpectrum(settings, input, state.windowType);
+        spectrumDrawn_ = 0;
+        spectrumAveraged_ = averaging;
+        spectrumBins_ = half;
         for (int k = 0; k < kChannelCount; ++k) {
             const ChannelFrameResult& r = result_.channels[std::size_t(k)];
             if (!r.processed)
                 continue;
             if (input.frequencyPanel && int(r.levelDbfs.size()) >= half
-                && int(result_.binFrequencyHz.size()) >= half)
+                && int(result_.binFrequencyHz.size()) >= half) {
                 addSeries(update, SeriesKind::Spectrum, result_.binFrequencyHz.data(),
                           averaging ? averagedLevels(k, r, half) : r.levelDbfs.data(), half, k, settings,
                           state.constellationType);
+                spectrumDrawn_ |= 1u << k;
+            }
             if (r.freqRspUpdated)
                 addSeries(update, SeriesKind::FreqRsp, r.freqRspFrequencyHz.data(),
                           r.freqRspLevelDb.data(), int(r.freqRspFrequencyHz.size()), k, settings,
@@ -176,9 +181,31 @@ bool FrameProcessor::beginAveragedSpectrum(const FrameSettings& settings, const 
 const double* FrameProcessor::averagedLevels(int channel, const ChannelFrameResult& r, int half)
 {
     const double* trace = averager_.apply(channel, r.magnitudes.data(), half + 1);
-    averagedLevels_.resize(std::size_t(half));
-    magnitudesToLevels(trace, half, averagedLevels_.data());
-    return averagedLevels_.data();
+    std::vector<double>& levels = averagedLevels_[std::size_t(channel)];
+    levels.resize(std::size_t(half));
+    magnitudesToLevels(trace, half, levels.data());
+    return levels.data();
+}
+
+bool FrameProcessor::lastSpectrum(std::vector<double>& frequencyHz,
+                                  std::array<std::vector<double>, kChannelCount>& levelDb) const
+{
+    frequencyHz.clear();
+    for (auto& l : levelDb)
+        l.clear();
+    const std::size_t bins = std::size_t(std::max(spectrumBins_, 0));
+    if (spectrumDrawn_ == 0 || result_.binFrequencyHz.size() < bins)
+        return false;
+    for (int k = 0; k < kChannelCount; ++k) {
+        if (!(spectrumDrawn_ & (1u << k)))
+            continue;
+        const std::vector<double>& drawn =
+            spectrumAveraged_ ? averagedLevels_[std::size_t(k)] : result_.channels[std::size_t(k)].levelDbfs;
+        if (drawn.size() >= bins)
+            levelDb[std::size_t(k)].assign(drawn.begin(), drawn.begin() + std::ptrdiff_t(bins));
+    }
+    frequencyHz.assign(result_.binFrequencyHz.begin(), result_.binFrequencyHz.begin() + std::ptrdiff_t(bins));
+    return true;
 }
 
 } // namespace h452

@@ -19,11 +19,9 @@
 // so it needs neither the series nor the GUI thread, and writes its x ranges
 // into the axis-range snapshot at once, so the next frame filters against
 // them even before the GUI has set the axes. For the time chart the bounds
-// are those of the unthinned overview list. For the spectrum and the
-// frequency response they cover every point of the frame, also those outside
-// the current x range: a fit has to be able to widen a narrowed axis, or a
-// frequency response that lies outside the start range (180 to 220 MHz)
-// could never be brought into view.
+// are those of the unthinned overview list; for the other charts those of
+// the plotted points, so a zoomed spectrum keeps its zoom (a double-click on
+// the view returns it to its full range).
 //
 // Threading: process() runs under the window's dataMutex, on the acquisition
 // thread (live frames) or the GUI thread (single acquisition). The caller
@@ -37,6 +35,7 @@
 #include "PowerAverage.h"
 #include "StandardFigureStore.h"
 
+#include <array>
 #include <atomic>
 #include <vector>
 
@@ -87,6 +86,16 @@ public:
     // The GUI cleared a channel's series.
     void forgetChannel(int channel) { bounds_.clearChannel(channel); }
 
+    // Every bin of the spectrum the last frame drew, unthinned and without
+    // the range filter (for the CSV export, which wants the frame's bins
+    // rather than the drawn points): frequencyHz receives the bin
+    // frequencies, levelDb[k] the levels of channel k's drawn trace (the
+    // frame's, or the averaged or held one) or stays empty when channel k was
+    // not drawn. False, with everything empty, when the last frame drew no
+    // spectrum. Copies; called under the same mutex as process().
+    bool lastSpectrum(std::vector<double>& frequencyHz,
+                      std::array<std::vector<double>, kChannelCount>& levelDb) const;
+
 private:
     // The averaged or held spectrum: whether this frame draws one, and the
     // levels (half values) of channel's drawn trace.
@@ -98,7 +107,12 @@ private:
     FrameResult result_;
     SpectrumAverager averager_;     // the drawn spectrum across frames
     unsigned averageResets_ = 0;
-    std::vector<double> averagedLevels_;
+    std::array<std::vector<double>, kChannelCount> averagedLevels_;
+    // What the last frame drew on the Spectrum panel: bit k = channel k, and
+    // whether the averaged levels (not the frame's) were drawn.
+    unsigned spectrumDrawn_ = 0;
+    bool spectrumAveraged_ = false;
+    int spectrumBins_ = 0;
     std::vector<double> sampleIndex_;
     QVector<QPointF> shown_;
     QVector<QPointF> all_;

@@ -9,9 +9,10 @@
 // sample rate and the time the panel's data last changed:
 //   Time:      sample, time_s, one column per shown channel (codes), from the
 //              unthinned copy of the record, inside the visible x range;
-//   Spectrum:  freq_hz, one level_db column per shown channel, inside the
-//              visible x range (the drawn trace: averaged or held when the
-//              panel averages);
+//   Spectrum:  freq_hz, one level_db column per shown channel: every bin of
+//              the last frame inside the visible x range, not the thinned
+//              drawn points (the averaged or held trace when the panel
+//              averages);
 //   Frequency response: long form channel, freq_hz, level_db (its x
 //              differs per channel);
 //   Constellation and eye: point lists channel, x, y inside the visible x
@@ -22,6 +23,7 @@
 #include "ui_mainwindow.h"
 
 #include "ChartCursors.h"
+#include "DeviceState.h"
 #include "InteractiveChartView.h"
 
 #include <QAction>
@@ -136,7 +138,8 @@ bool MainWindow::exportPanelData(int panelIndex, const QString& path, QString* e
         return fail(tr("这个面板没有数据可导出"));
     const double lo = parts.axisX->min(), hi = parts.axisX->max();
     const Panel which = static_cast<Panel>(panelIndex);
-    // The Time panel exports the unthinned record, the others what is drawn.
+    // The Time panel exports the unthinned record, the spectrum every bin of
+    // its last frame (below), the others what is drawn.
     std::array<const QtCharts::QXYSeries*, 4> source{};
     for (int ch = 0; ch < 4; ++ch) {
         const QtCharts::QXYSeries* s = parts.series[std::size_t(ch)];
@@ -162,8 +165,34 @@ bool MainWindow::exportPanelData(int panelIndex, const QString& path, QString* e
     out << "# panel," << kPanelStems[panelIndex] << '\n'
         << "# sample_rate_hz," << number(sampleRateHz) << '\n'
         << "# frame_time," << panelDataTime[std::size_t(panelIndex)].toString(Qt::ISODateWithMs) << '\n';
-    const bool wide = which == Panel::Time || which == Panel::Frequency;
-    if (wide) {
+    // The spectrum's every bin from the last frame it drew; the drawn points
+    // only when that frame is no longer at hand (none drew a spectrum since).
+    std::vector<double> binHz;
+    std::array<std::vector<double>, 4> binDb;
+    if (which == Panel::Frequency) {
+        DataLock lock;
+        frameProcessor.lastSpectrum(binHz, binDb);
+    }
+    bool allBins = !binHz.empty();
+    for (int ch = 0; ch < 4 && allBins; ++ch)
+        allBins = !source[std::size_t(ch)] || binDb[std::size_t(ch)].size() == binHz.size();
+    if (allBins) {
+        out << "freq_hz";
+        for (int ch = 0; ch < 4; ++ch)
+            if (source[std::size_t(ch)])
+                out << ",ch" << ch << "_level_db";
+        out << '\n';
+        for (std::size_t i = 0; i < binHz.size(); ++i) {
+            const double mhz = binHz[i] / 1e6;
+            if (mhz < lo || mhz > hi)
+                continue;
+            out << number(binHz[i]);
+            for (int ch = 0; ch < 4; ++ch)
+                if (source[std::size_t(ch)])
+                    out << ',' << number(binDb[std::size_t(ch)][i]);
+            out << '\n';
+        }
+    } else if (which == Panel::Time || which == Panel::Frequency) {
         // One row per x of the first shown channel; the others are the same
         // bins or samples, read by position.
         const QtCharts::QXYSeries* first = nullptr;

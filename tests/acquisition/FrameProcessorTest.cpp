@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <vector>
@@ -92,6 +93,22 @@ TEST(FrameProcessor, LongRecordsAreThinnedButTheOverviewKeepsAll)
     EXPECT_FALSE(u.at(SeriesKind::Constellation, 0).replace);
     ASSERT_TRUE(u.hasFigures);
     EXPECT_NEAR(u.figures[0][5], 10.0, 1e-6);   // Frequ(MHz): bin 200 of 20000 at 1 GS/s
+
+    // The drawn spectrum is thinned too; the export's copy keeps every bin,
+    // also outside the plotted range.
+    rig.settings.panelVisible[int(Panel::Frequency)] = true;
+    rig.ranges.set(FitChart::Spectrum, 0, 100);
+    u = rig.run(tone(20000, 10e6, 1000));
+    EXPECT_LE(u.at(SeriesKind::Spectrum, 0).points.size(), 5002);
+    std::vector<double> hz;
+    std::array<std::vector<double>, kChannelCount> db;
+    ASSERT_TRUE(rig.processor.lastSpectrum(hz, db));
+    EXPECT_EQ(hz.size(), 10000u);
+    EXPECT_EQ(db[0].size(), 10000u);
+    rig.settings.panelVisible[int(Panel::Frequency)] = false;
+    rig.run(tone(20000, 10e6, 1000));
+    EXPECT_FALSE(rig.processor.lastSpectrum(hz, db));
+    EXPECT_TRUE(hz.empty());
 
     // Only the visible part of the time axis is delivered.
     rig.ranges.set(FitChart::Time, 100, 300);
@@ -235,6 +252,15 @@ TEST(FrameProcessor, SpectrumTraceAveragesOrHoldsWhileTheFiguresStayPerFrame)
         rig.run(tone(1000, 100e6, 8000));
         const FrameUpdate u = rig.run(tone(1000, 100e6, 4000));
         EXPECT_NEAR(drawnAt100MHz(u), c.drawnAfterTwo, 1e-6) << int(c.mode);
+        // The export's copy is the same trace, every bin.
+        std::vector<double> hz;
+        std::array<std::vector<double>, kChannelCount> db;
+        ASSERT_TRUE(rig.processor.lastSpectrum(hz, db));
+        ASSERT_EQ(hz.size(), 500u);
+        ASSERT_EQ(db[0].size(), 500u);
+        EXPECT_TRUE(db[1].empty());
+        EXPECT_DOUBLE_EQ(hz[100], 100e6);
+        EXPECT_NEAR(db[0][100], c.drawnAfterTwo, 1e-6) << int(c.mode);
         // MAX(dBFS) (table column 4) is the frame's own line in every mode.
         EXPECT_NEAR(u.figures[0][4], level(4000), 1e-6) << int(c.mode);
         // Reset: the next frame starts the trace again.
