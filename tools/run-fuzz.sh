@@ -40,6 +40,9 @@ for t in $targets; do
   work="$build/corpus/$t"
   dict=()
   [ -f "$root/tests/fuzz/$t.dict" ] && dict=(-dict="$root/tests/fuzz/$t.dict")
+  # Extra libFuzzer flags of a target, one per line, for the fuzzing run.
+  extra=()
+  [ -f "$root/tests/fuzz/$t.options" ] && mapfile -t extra < <(grep -v '^#' "$root/tests/fuzz/$t.options")
   common=(-artifact_prefix="$build/artifacts/$t-" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
   log="$build/fuzz_$t.log"
   echo "=== fuzz: $t: corpus"
@@ -52,7 +55,7 @@ for t in $targets; do
   echo "=== fuzz: $t: ${runs:-$seconds s} $( [ -n "$runs" ] && echo executions)"
   mkdir -p "$work"
   start=$(date +%s)
-  if ! "$exe" "${common[@]}" "${dict[@]}" "${limit[@]}" "$work" "$seeds" >"$log" 2>&1; then
+  if ! "$exe" "${common[@]}" "${dict[@]}" "${extra[@]}" "${limit[@]}" "$work" "$seeds" >"$log" 2>&1; then
     tail -n 40 "$log"; failed+=("$t"); continue
   fi
   # The last status line: executions, coverage (cov) and features (ft).
