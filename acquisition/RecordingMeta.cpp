@@ -7,7 +7,9 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace recordingmeta {
 
@@ -15,6 +17,25 @@ namespace {
 
 const QString kMetaSuffix = QStringLiteral(".sigmf-meta");
 const QString kMapping = QStringLiteral("group g holds 16 int16 values; value 4k + m is board channel k at instant 4g + m");
+
+// Largest group count or position taken from a document: 2^53 groups (256
+// PiB of groups) is far beyond any recording, every whole number up to it
+// is exact in a JSON double, and its byte offset (x 32) fits in 64 bits.
+constexpr double kMaxGroups = 9007199254740992.0;
+
+// A group count or position of a document: a whole number from 0 to
+// kMaxGroups. Returns false for anything else (a fraction, a negative or
+// huge value, text), which a reader must refuse rather than guess at.
+bool groupNumber(const QJsonValue& v, qint64* out)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    if (!(d >= 0 && d <= kMaxGroups) || d != std::floor(d))
+        return false;
+    *out = qint64(d);
+    return true;
+}
 
 } // namespace
 
@@ -121,7 +142,11 @@ ReadBack parse(const QByteArray& json)
         return out;
     }
     out.sampleRateHz = groupRate * 4;
-    out.offsetGroups = qint64(global.value(QStringLiteral("core:offset")).toDouble(0));
+    const QJsonValue offset = global.value(QStringLiteral("core:offset"));
+    if (!offset.isUndefined() && !groupNumber(offset, &out.offsetGroups)) {
+        out.reason = QStringLiteral("core:offset is not a group count");
+        return out;
+    }
     out.complete = global.value(QStringLiteral("h452:complete")).toBool(false);
     const int blockBytes = global.value(QStringLiteral("h452:block_bytes")).toInt(8192);
     if (blockBytes >= kGroupBytes && blockBytes % kGroupBytes == 0)
@@ -130,16 +155,23 @@ ReadBack parse(const QByteArray& json)
     const QJsonArray annotations = doc.object().value(QStringLiteral("annotations")).toArray();
     for (const QJsonValue& c : captures) {
         const QJsonObject capture = c.toObject();
-        const qint64 start = qint64(capture.value(QStringLiteral("core:sample_start")).toDouble(-1));
-        if (start <= 0 || !capture.contains(QStringLiteral("core:global_index")))
+        if (!capture.contains(QStringLiteral("core:global_index")))
             continue;  // the first segment, or one that is not a gap
         Gap g;
-        g.groupStart = start;
-        g.globalIndex = qint64(capture.value(QStringLiteral("core:global_index")).toDouble(0));
+        if (!groupNumber(capture.value(QStringLiteral("core:sample_start")), &g.groupStart)
+            || !groupNumber(capture.value(QStringLiteral("core:global_index")), &g.globalIndex)) {
+            out.reason = QStringLiteral("a capture's core:sample_start or core:global_index is not a group position");
+            out.gaps.clear();
+            return out;
+        }
+        if (g.groupStart == 0)
+            continue;  // the first segment
+        const qint64 start = g.groupStart;
         for (const QJsonValue& a : annotations) {
             const QJsonObject note = a.toObject();
+            qint64 noteStart = -1;
             if (note.value(QStringLiteral("core:label")).toString() == QLatin1String("dropped")
-                && qint64(note.value(QStringLiteral("core:sample_start")).toDouble(-1)) == start)
+                && groupNumber(note.value(QStringLiteral("core:sample_start")), &noteStart) && noteStart == start)
                 g.blocksLost = note.value(QStringLiteral("core:comment")).toString().section(QLatin1Char(' '), 0, 0).toULongLong();
         }
         out.gaps.push_back(g);
@@ -157,14 +189,24 @@ RecordGaps gapsAround(const Gap* gaps, std::size_t gapCount, qint64 offsetBytes,
     // A sample of all four channels is 8 bytes; a record may begin inside a
     // group, and a gap lies before group `groupStart`, i.e. before byte
     // groupStart * 32.
+    // Sums and products saturate at the largest qint64 rather than wrap:
+    // a corrupt count must not turn into a negative one.
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
     const qint64 first = offsetBytes;
-    const qint64 end = offsetBytes + samplesPerChannel * 8;
+    const qint64 end = samplesPerChannel > (kMax - offsetBytes) / 8 ? kMax : offsetBytes + samplesPerChannel * 8;
     for (std::size_t i = 0; i < gapCount; ++i) {
+        if (gaps[i].groupStart < 0 || gaps[i].groupStart > kMax / kGroupBytes)
+            continue;  // no record of a file can start there
         const qint64 at = gaps[i].groupStart * kGroupBytes;
-        if (at == first)
-            out.groupsBefore += qint64(gaps[i].blocksLost) * groupsPerBlock;
-        else if (at > first && at < end)
+        if (at == first) {
+            const quint64 room = quint64(kMax - out.groupsBefore);
+            const quint64 perBlock = quint64(std::max<qint64>(groupsPerBlock, 0));
+            out.groupsBefore = perBlock != 0 && gaps[i].blocksLost > room / perBlock
+                ? kMax
+                : out.groupsBefore + qint64(gaps[i].blocksLost * perBlock);
+        } else if (at > first && at < end) {
             out.spansGap = true;
+        }
     }
     return out;
 }

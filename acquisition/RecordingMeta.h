@@ -19,8 +19,9 @@
 // (QSaveFile), when the recording starts and again when it ends; until the
 // end "h452:complete" is false, so a recording cut short by a crash says so.
 //
-// The reader is pure apart from reading the file: bad JSON, a missing field
-// or a rate that is not finite and positive is refused with a reason, never
+// The reader is pure apart from reading the file: bad JSON, a missing field,
+// a rate that is not finite and positive, or a group offset or position
+// that is not a whole number from 0 to 2^53 is refused with a reason, never
 // guessed at. Qt Core only (QJsonDocument), shared by the recorder, the
 // replay and h452-analyze.
 #pragma once
@@ -90,7 +91,9 @@ ReadBack parse(const QByteArray& json);
 // How a record of `samplesPerChannel` samples starting at byte
 // `offsetBytes` of a part lies against that part's gaps (`gaps`: `gapCount`
 // entries in file order, as ReadBack::gaps): the groups dropped right before
-// its first group, and whether a gap falls inside it.
+// its first group, and whether a gap falls inside it. Counts saturate at the
+// largest qint64 instead of overflowing; gaps no file position can reach
+// are ignored.
 struct RecordGaps {
     qint64 groupsBefore = 0;  // dropped groups just before the record
     bool spansGap = false;    // a gap lies between two of its samples

@@ -103,7 +103,7 @@ namespace {
 // Parses "PXI%u::%u::%uINSTR" with the scanning rules of the C library:
 // returns the number of numbers converted, or -1 when the text ends before
 // the first conversion. Numbers wrap modulo 2^32 like %u; overlong ones
-// saturate first, as strtoul does.
+// saturate first (negative ones too), as strtoul does.
 int parseResource(const char *s, uint32_t numbers[3])
 {
     static const char *const literals[3] = {"PXI", "::", "::"};
@@ -135,9 +135,11 @@ int parseResource(const char *s, uint32_t numbers[3])
             else
                 value = value * 10 + digit;
         }
+        // As strtoul: a negative number is negated modulo 2^64, but one too
+        // long for 64 bits saturates whatever its sign.
         if (overflow)
             value = UINT64_MAX;
-        if (negative)
+        else if (negative)
             value = 0 - value;
         numbers[k] = static_cast<uint32_t>(value);
         ++count;

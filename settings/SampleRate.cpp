@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 bool parseSampleRateText(const QString& text, TypedSampleRate* out)
@@ -60,12 +61,10 @@ QString dividedRateText(double baseText, int r, const char* unit, const char* sm
     return threeDecimals(q) + QLatin1String(unit);
 }
 
-}  // namespace
-
-bool snapSampleRate(double v, SampleRateChoice* out)
+// The chain rate for v by the divider table alone: the largest rate the
+// chain produces that is not above v (v finite and at least 78.125 S/s).
+bool chainChoice(double v, SampleRateChoice* out)
 {
-    if (!std::isfinite(v) || v < 78.125)
-        return false;
     SampleRateChoice c;
     c.mode = 2;
     if (v >= 1e9) {
@@ -117,6 +116,38 @@ bool snapSampleRate(double v, SampleRateChoice* out)
             c.rateText = dividedRateText(312.5, c.factor, "KS/s", "S/s");
             break;
         }
+    }
+    *out = c;
+    return true;
+}
+
+// The rate a choice's text reads as when typed back in.
+double shownRateHz(const SampleRateChoice& c)
+{
+    TypedSampleRate shown;
+    return parseSampleRateText(c.rateText, &shown) ? shown.rateHz : c.rateHz;
+}
+
+}  // namespace
+
+bool snapSampleRate(double v, SampleRateChoice* out)
+{
+    if (!std::isfinite(v) || v < 78.125)
+        return false;
+    // A rate text has three decimals, so the text of a faster rate may read
+    // slightly below that rate ("1.157MS/s" is 31.25 MS/s / 27 rounded
+    // down). Typed back in, such a text must select the rate it shows, or
+    // every press of the apply button would step one rate further down.
+    // The faster rates in question lie within half a unit of the last
+    // decimal of v, under 0.05 % (the texts read at least 1 in their unit);
+    // the chain's rates are at least 0.025 % apart, so a few steps down from
+    // v + 0.1 % reach v's own choice.
+    SampleRateChoice c;
+    if (!chainChoice(std::min(v * 1.001, 1e9), &c))
+        return false;
+    while (c.rateHz > v && shownRateHz(c) > v) {
+        if (!chainChoice(c.rateHz * (1 - 1e-9), &c))
+            return false;
     }
     *out = c;
     return true;

@@ -36,9 +36,13 @@ struct SampleRateChoice
 bool parseSampleRateText(const QString& text, TypedSampleRate* out);
 
 // Chooses the board rate for rateHz: the largest rate the chain produces
-// that is not above rateHz (1 GS/s for anything at or above 1 GS/s). Returns
-// false for rates below 78.125 S/s, the slowest the chain reaches, and for
-// values that are not finite; out is then left untouched.
+// that is not above rateHz (1 GS/s for anything at or above 1 GS/s). A rate
+// whose three-decimal text is not above rateHz counts as not above it, so a
+// choice's own text, typed back in, chooses it again ("1.157MS/s" keeps
+// 31.25 MS/s / 27 = 1.15741 MS/s rather than falling to the next rate down);
+// snapping is idempotent on both the rate and its text. Returns false for
+// rates below 78.125 S/s, the slowest the chain reaches, and for values that
+// are not finite; out is then left untouched.
 bool snapSampleRate(double rateHz, SampleRateChoice* out);
 
 // The divider search of the slow ranges: the first r from 5 up to 4001 with

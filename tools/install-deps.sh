@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the console and the tests need,
 # only when something is missing. Needs root (or sudo) for apt-get.
+# "install-deps.sh fuzz" adds what the fuzz targets need (tools/run-fuzz.sh):
+# clang and its sanitizer and libFuzzer runtimes.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       qtbase5-dev libqt5charts5-dev libfftw3-dev qttools5-dev-tools qttools5-dev
       xvfb xauth fonts-wqy-microhei imagemagick)
+if [ "${1:-}" = fuzz ]; then
+  pkgs+=(clang libclang-rt-14-dev)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -4,7 +4,9 @@
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer, all tests
 #   build-tsan/  ThreadSanitizer, the tests labelled tsan (code that
 #                synchronises only through atomics and std::mutex)
-# Set H452_TEST_ONLY=normal|asan|tsan to run one of them, and H452_WERROR=ON
+#   build-fuzz/  the parsers' fuzz targets (tools/run-fuzz.sh), each over its
+#                corpus and then fuzzed for H452_FUZZ_SECONDS (20) seconds
+# Set H452_TEST_ONLY=normal|asan|tsan|fuzz to run one of them, and H452_WERROR=ON
 # to fail on any compiler warning (CI does).
 #
 # Every configure asks for the tests explicitly and every ctest call fails
@@ -41,5 +43,8 @@ fi
 if [ -z "$only" ] || [ "$only" = tsan ]; then
   export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
   run_suite tsan "$root/build-tsan" "-DCMAKE_BUILD_TYPE=RelWithDebInfo -DH452_SANITIZE=thread" "-L tsan" h452_tsan_tests
+fi
+if [ -z "$only" ] || [ "$only" = fuzz ]; then
+  bash "$root/tools/run-fuzz.sh"
 fi
 echo "All test suites passed."

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 using namespace testsupport;
@@ -112,6 +113,16 @@ TEST(RecordingMeta, TheReaderRefusesWhatItCannotTrust)
         R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 1e308}})",
         R"({"global": {"core:datatype": "cf32_le", "core:num_channels": 16, "core:sample_rate": 1e6}})",
         R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 2, "core:sample_rate": 1e6}})",
+        // Group positions and counts that are no whole number a file can
+        // hold: once converted to 64-bit integers with undefined results.
+        R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 1e6, "core:offset": 1e300}})",
+        R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 1e6, "core:offset": -5}})",
+        R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 1e6},
+            "captures": [{"core:sample_start": 1e30, "core:global_index": 1}]})",
+        R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 1e6},
+            "captures": [{"core:sample_start": 512.5, "core:global_index": 1}]})",
+        R"({"global": {"core:datatype": "ri16_le", "core:num_channels": 16, "core:sample_rate": 1e6},
+            "captures": [{"core:sample_start": 512, "core:global_index": -1}]})",
     };
     for (const char* json : refused) {
         const recordingmeta::ReadBack r = recordingmeta::parse(QByteArray(json));
@@ -120,4 +131,23 @@ TEST(RecordingMeta, TheReaderRefusesWhatItCannotTrust)
     }
     QTemporaryDir dir;
     EXPECT_FALSE(recordingmeta::readFor(dir.filePath(QStringLiteral("none.bin"))).present);
+}
+
+// A gap at the last group a byte offset can reach, with an absurd count of
+// lost blocks: the sums saturate instead of wrapping to negative counts.
+TEST(RecordingMeta, GapCountsSaturateInsteadOfOverflowing)
+{
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    recordingmeta::Gap gaps[2];
+    gaps[0].groupStart = kMax / 32;
+    gaps[0].blocksLost = ~quint64(0);
+    gaps[1].groupStart = kMax;  // no byte offset reaches it
+    gaps[1].blocksLost = 1;
+    const qint64 at = gaps[0].groupStart * 32;
+    const recordingmeta::RecordGaps before = recordingmeta::gapsAround(gaps, 2, at, kMax, 256);
+    EXPECT_EQ(before.groupsBefore, kMax);
+    EXPECT_FALSE(before.spansGap);
+    const recordingmeta::RecordGaps spanning = recordingmeta::gapsAround(gaps, 2, at - 8, kMax, 256);
+    EXPECT_EQ(spanning.groupsBefore, 0);
+    EXPECT_TRUE(spanning.spansGap);
 }

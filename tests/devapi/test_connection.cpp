@@ -69,6 +69,10 @@ TEST_F(Connection, ResourceStringsOpenTheirThreeNumbers)
         {"PXI0::9::0INSTR", LOMPCIE_ERR_NODEVICE, "O 0 9 0 -103"},
         {"", -1, nullptr},
         {"PX", -1, nullptr},
+        // Too long for 64 bits: saturates to all ones whatever the sign, as
+        // the C library's scanning does (a negated overflow once gave 1).
+        {"PXI0::-99999999999999999999999::0INSTR", LOMPCIE_ERR_NODEVICE, "O 0 255 0 -103"},
+        {"PXI0::-18446744073709551615::0INSTR", 0, "O 0 1 0 0"},  // -(2^64 - 1) wraps to 1
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.resource);

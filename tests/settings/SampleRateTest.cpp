@@ -33,8 +33,9 @@ void expectSnap(const Row& row)
     EXPECT_EQ(choice.mode, row.mode) << row.typed;
     EXPECT_EQ(choice.decimationCode, row.code) << row.typed;
     EXPECT_EQ(choice.factor, row.factor) << row.typed;
-    // The chosen rate never exceeds the typed one (except the 1 GS/s cap).
-    if (typed.rateHz < 1e9) {
+    // The chosen rate never exceeds the typed one (except the 1 GS/s cap),
+    // unless typed is its own three-decimal text rounded down.
+    if (typed.rateHz < 1e9 && QString::fromUtf8(row.typed) != choice.rateText) {
         EXPECT_LE(choice.rateHz, typed.rateHz) << row.typed;
     }
 }
@@ -138,4 +139,32 @@ TEST(SampleRateParse, RefusesTextWithoutNumberAndUnit)
     t.value = -7.0;
     EXPECT_FALSE(parseSampleRateText(QString(400, QLatin1Char('9')) + QStringLiteral("GS/s"), &t));
     EXPECT_EQ(t.value, -7.0);
+}
+
+// The dialog puts the chosen text into the field; pressing apply again must
+// keep the rate. Texts are rounded to three decimals, and some read below
+// their rate (1.157MS/s for 1.15741 MS/s), which used to step one rate down
+// per press. Every rate of the chain is checked, from its own text.
+TEST(SampleRateSnap, ReapplyingTheChosenTextKeepsTheRate)
+{
+    const struct { double baseHz; int lastFactor; } bases[] = {
+        {6.25e7, 8}, {3.125e7, 200}, {625000.0, 8}, {312500.0, 4000}};
+    int checked = 0;
+    for (const auto& b : bases) {
+        for (int r = 5; r <= b.lastFactor; ++r) {
+            SampleRateChoice first;
+            ASSERT_TRUE(snapSampleRate(b.baseHz / r, &first)) << b.baseHz << " / " << r;
+            TypedSampleRate shown;
+            ASSERT_TRUE(parseSampleRateText(first.rateText, &shown)) << first.rateText.toStdString();
+            SampleRateChoice again;
+            ASSERT_TRUE(snapSampleRate(shown.rateHz, &again)) << first.rateText.toStdString();
+            EXPECT_EQ(again.rateText, first.rateText);
+            EXPECT_EQ(again.factor, first.factor) << first.rateText.toStdString();
+            EXPECT_EQ(again.decimationCode, first.decimationCode) << first.rateText.toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 4000);
+    expectSnap({"1.157MS/s", "1.157MS/s", 2, 23, 27});
+    expectSnap({"4.464MS/s", "4.464MS/s", 2, 23, 7});
 }

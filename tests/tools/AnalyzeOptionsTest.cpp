@@ -79,6 +79,26 @@ TEST(AnalyzeOptions, SampleRates)
     }
 }
 
+// Arguments of 100 000 characters (a shell passes up to 128 KiB each) are
+// read in one pass: the rate text once overflowed the stack on them.
+TEST(AnalyzeOptions, LongRateTextsAreReadWithoutRecursion)
+{
+    const std::string spaces(100000, ' ');
+    const std::string digits(100000, '1');
+    const struct { std::string text; bool ok; double hz; } cases[] = {
+        {spaces + "1MS/s" + spaces, true, 1e6},
+        {"0.5" + std::string(100000, '0') + " kS/s", true, 500.0},
+        {digits + "MS/s", false, 0.0},  // overflows to infinity
+        {digits + ".", false, 0.0},
+        {spaces, false, 0.0},
+    };
+    for (const auto& c : cases) {
+        double hz = 42.0;
+        EXPECT_EQ(parseSampleRate(c.text, hz), c.ok) << c.text.size();
+        EXPECT_EQ(hz, c.ok ? c.hz : 42.0) << c.text.size();
+    }
+}
+
 TEST(AnalyzeOptions, RefusalsNameTheArgument)
 {
     const std::vector<std::vector<const char*>> bad = {

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <regex>
+#include <cstring>
 
 namespace h452 {
 
@@ -108,13 +108,47 @@ bool parseSampleRate(const std::string& text, double& sampleRateHz)
         sampleRateHz = plain;
         return true;
     }
-    static const std::regex rate(R"(\s*(\d+(?:\.\d+)?)\s*(GS/s|MS/s|kS/s|S/s)\s*)", std::regex::icase);
-    std::smatch m;
-    if (!std::regex_match(text, m, rate))
+    // A rate text: spaces, digits with an optional fraction, spaces, a unit
+    // in any letter case, spaces. Scanned by hand in one pass: a backtracking
+    // regular expression recursed once per character and overflowed the
+    // stack on a long argument.
+    std::size_t i = 0;
+    auto skipSpaces = [&] {
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+    };
+    auto skipDigits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+            ++i;
+        return i > from;
+    };
+    skipSpaces();
+    const std::size_t numberStart = i;
+    if (!skipDigits())
         return false;
-    const std::string unit = lower(m[2].str());
-    const double scale = unit == "gs/s" ? 1e9 : unit == "ms/s" ? 1e6 : unit == "ks/s" ? 1e3 : 1.0;
-    const double value = std::strtod(m[1].str().c_str(), nullptr) * scale;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        if (!skipDigits())
+            return false;
+    }
+    const std::string number = text.substr(numberStart, i - numberStart);
+    skipSpaces();
+    static const struct { const char* unit; double scale; } kUnits[] = {
+        {"gs/s", 1e9}, {"ms/s", 1e6}, {"ks/s", 1e3}, {"s/s", 1.0}};
+    double scale = 0.0;
+    for (const auto& u : kUnits) {
+        const std::size_t n = std::strlen(u.unit);
+        if (lower(text.substr(i, n)) == u.unit) {
+            scale = u.scale;
+            i += n;
+            break;
+        }
+    }
+    skipSpaces();
+    if (scale == 0.0 || i != text.size())
+        return false;
+    const double value = std::strtod(number.c_str(), nullptr) * scale;
     if (!(std::isfinite(value) && value > 0.0))
         return false;
     sampleRateHz = value;

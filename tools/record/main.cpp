@@ -12,6 +12,7 @@
 #include "BoardSettings.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
+#include "RecordOptions.h"
 #include "RecordSource.h"
 #include "SampleRate.h"
 #include "WorkThread.h"
@@ -25,7 +26,6 @@
 #include <QThread>
 
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -43,79 +43,10 @@ extern "C" void onSignal(int)
     stopSignal.store(true);
 }
 
-const char kUsage[] =
-    "usage: h452-record [--resource RES] [--sample-rate RATE] [--duration S] [--size BYTES] [--output DIR]\n"
-    "Records the H452 board's continuous transfer into time-stamped .bin files with\n"
-    "SigMF metadata beside them, until the duration or size is reached or Ctrl-C.\n"
-    "  --resource RES     board resource string (default: the first board found)\n"
-    "  --sample-rate RATE rate text such as 250MS/s (default: the board's current rate)\n"
-    "  --duration S       seconds to record (a positive number)\n"
-    "  --size BYTES       bytes to record (a positive whole number)\n"
-    "  --output DIR       folder of the files (default: the working directory)\n"
-    "Exit status: 0 nothing dropped, 3 blocks dropped, 2 bad arguments, 1 board or file error.\n";
-
-struct Options {
-    QString resource;
-    QString rate;
-    double durationS = 0;  // 0: no limit
-    qint64 sizeBytes = 0;  // 0: no limit
-    QString output = QStringLiteral(".");
-    bool help = false;
-};
-
 int fail(const std::string& message, int status)
 {
     std::fprintf(stderr, "h452-record: %s\n", message.c_str());
     return status;
-}
-
-// Empty on success, otherwise the one-line reason.
-std::string parse(int argc, char** argv, Options& o)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        std::string value;
-        const std::size_t eq = name.find('=');
-        if (name == "--help" || name == "-h") {
-            o.help = true;
-            continue;
-        }
-        if (eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-        } else if (name == "--resource" || name == "--sample-rate" || name == "--duration" || name == "--size"
-                   || name == "--output") {
-            if (i + 1 >= argc)
-                return name + " needs a value";
-            value = argv[++i];
-        } else {
-            return "unknown argument '" + name + "'";
-        }
-        if (name == "--resource") {
-            o.resource = QString::fromLocal8Bit(value.c_str());
-        } else if (name == "--sample-rate") {
-            o.rate = QString::fromLocal8Bit(value.c_str());
-        } else if (name == "--duration") {
-            char* end = nullptr;
-            errno = 0;
-            const double d = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || errno != 0 || !std::isfinite(d) || d <= 0)
-                return "--duration must be a positive number of seconds, not '" + value + "'";
-            o.durationS = d;
-        } else if (name == "--size") {
-            char* end = nullptr;
-            errno = 0;
-            const long long s = std::strtoll(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || errno != 0 || s <= 0)
-                return "--size must be a positive whole number of bytes, not '" + value + "'";
-            o.sizeBytes = s;
-        } else if (name == "--output") {
-            o.output = QString::fromLocal8Bit(value.c_str());
-        } else {
-            return "unknown argument '" + name + "'";
-        }
-    }
-    return {};
 }
 
 std::string text(const QString& s)
@@ -129,12 +60,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("h452-record"));
-    Options opt;
-    const std::string error = parse(argc, argv, opt);
+    h452::RecordOptions opt;
+    const std::string error = h452::parseRecordOptions(argc, argv, opt);
     if (!error.empty())
         return fail(error + " (see --help)", 2);
     if (opt.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(h452::recordUsage(), stdout);
         return 0;
     }
     SampleRateChoice rate;
