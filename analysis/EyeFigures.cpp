@@ -10,7 +10,6 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kMaxTimeBins = 1024;
-constexpr double kUnitIntervalX = 0.5;  // half the trace period
 
 // Threshold between the two levels: the means above and below it, moved to
 // their midpoint until it settles (two-means on one axis).
@@ -87,18 +86,19 @@ double crossingTime(double x0, double y0, double x1, double y1, double level)
 // on the circle of one UI (they fold: an edge at 0.25 and one at 0.75 are
 // the same crossing of the eye).
 struct EdgeSet {
+    double unitInterval = 0.5;  // in trace time x
     double sinSum = 0, cosSum = 0, slopeSum = 0, timeSum = 0;
     int count = 0;
     void add(double t, double slope, double duration)
     {
-        const double a = kTwoPi * t / kUnitIntervalX;
+        const double a = kTwoPi * t / unitInterval;
         sinSum += std::sin(a);
         cosSum += std::cos(a);
         slopeSum += slope;
         timeSum += duration;
         ++count;
     }
-    double position() const { return std::atan2(sinSum, cosSum) / kTwoPi * kUnitIntervalX; }
+    double position() const { return std::atan2(sinSum, cosSum) / kTwoPi * unitInterval; }
     double slope() const { return slopeSum / count; }
     double duration() const { return timeSum / count; }
 };
@@ -309,10 +309,13 @@ void computeEyeFigures(const double* x, const double* y, std::size_t count, doub
     // still has both levels at every instant. The first point of each trace
     // is left out: the eye builder chose it by its value (a run middle, a
     // maximum), so it shows that choice, not the signal.
+    // One UI is half the trace period: n / 2 samples of a trace of n points,
+    // whose time axis spans n - 1 sample steps from 0 to 1.
+    const double ui = 0.5 * double(firstLength) / double(std::max<std::size_t>(firstLength, 2) - 1);
     const int bins = int(std::min<std::size_t>(std::max<std::size_t>(firstLength / 2, 2), kMaxTimeBins));
-    const auto binOf = [bins](double t) {
-        const double folded = t - kUnitIntervalX * std::floor(t / kUnitIntervalX);
-        return std::size_t(std::min(bins - 1, std::max(0, int(folded / kUnitIntervalX * bins))));
+    const auto binOf = [bins, ui](double t) {
+        const double folded = t - ui * std::floor(t / ui);
+        return std::size_t(std::min(bins - 1, std::max(0, int(folded / ui * bins))));
     };
     std::vector<Moments> upper(static_cast<std::size_t>(bins));
     std::vector<Moments> lower(static_cast<std::size_t>(bins));
@@ -385,6 +388,7 @@ void computeEyeFigures(const double* x, const double* y, std::size_t count, doub
     const double at20 = low + 0.2 * amplitude;
     const double at80 = low + 0.8 * amplitude;
     EdgeSet edges[2];  // rising, falling
+    edges[0].unitInterval = edges[1].unitInterval = ui;
     for (std::size_t s = 0; amplitude > 0.0 && s < starts.size(); ++s) {
         const std::size_t begin = starts[s];
         std::size_t end = s + 1 < starts.size() ? starts[s + 1] : count;
@@ -435,7 +439,7 @@ void computeEyeFigures(const double* x, const double* y, std::size_t count, doub
     }
     const double tr = edges[0].position();
     double tf = edges[1].position();
-    tf = tr + (tf - tr) - kUnitIntervalX * std::nearbyint((tf - tr) / kUnitIntervalX);
+    tf = tr + (tf - tr) - ui * std::nearbyint((tf - tr) / ui);
     const double sr = edges[0].slope();
     const double sf = edges[1].slope();
     const double t = (sr * tr - sf * tf) / (sr - sf);

@@ -4,7 +4,8 @@
 // Two inputs, both kept since the eye was last cleared:
 //  - the traces of the eye series (Eye.h): x 0 .. 1 over one trace period of
 //    n samples (x = 1 is n - 1 samples), y in codes, (NaN, NaN) between
-//    traces. One unit interval (UI) is half the trace period, x = 0.5;
+//    traces. One unit interval (UI) is half the trace period: n / 2 samples,
+//    x = n / (2 (n - 1));
 //  - the threshold crossings of each frame, timed against a clock fitted to
 //    all crossings of that frame (EyeJitterLog). The traces start where the
 //    eye builder found them (run middles, peaks), so their own starts carry
