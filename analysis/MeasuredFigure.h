@@ -20,6 +20,7 @@ constexpr const char* kTooFewSymbols = "too few symbols";
 constexpr const char* kNoSignal = "no signal";
 constexpr const char* kNoCarrier = "no carrier line";
 constexpr const char* kBpskNoQAxis = "BPSK has no Q axis";
+constexpr const char* kOneAxis = "decisions on one axis only";
 constexpr const char* kTooFewTraces = "too few traces";
 constexpr const char* kTooFewCrossings = "too few crossings";
 constexpr const char* kNoEyeOpening = "no eye opening";

@@ -531,8 +531,10 @@ void computeConstellationFigures(const double* i, const double* q, int count, do
     }
     const double det = p * p - std::norm(c);
     if (type == kBpsk || !(det > 1e-6 * p * p)) {
-        figures.iqGainImbalanceDb.absent(figurereason::kBpskNoQAxis);
-        figures.quadratureErrorDeg.absent(figurereason::kBpskNoQAxis);
+        // The fit needs decisions off one line through the origin.
+        const char* why = type == kBpsk ? figurereason::kBpskNoQAxis : figurereason::kOneAxis;
+        figures.iqGainImbalanceDb.absent(why);
+        figures.quadratureErrorDeg.absent(why);
     } else {
         const cplx a = (p * d1 - std::conj(c) * d2) / det;
         const cplx b = (p * d2 - c * d1) / det;

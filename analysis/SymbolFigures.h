@@ -41,7 +41,8 @@
 //     and Q axes are a + b and j(a - b); imbalance 20 log10(|a-b| / |a+b|)
 //     (Q gain over I gain), quadrature error arg((a-b) / (a+b)) (how far the
 //     Q axis' image lies beyond 90 degrees from the I axis' image), both as
-//     seen on the demodulated points. Absent for BPSK (no Q axis).
+//     seen on the demodulated points. Absent for BPSK (no Q axis) and when
+//     every decision lies on one line through the origin.
 #pragma once
 
 #include "MeasuredFigure.h"
