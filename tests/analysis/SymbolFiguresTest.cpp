@@ -262,6 +262,16 @@ TEST(SymbolFigures, AbsentWithReason)
         EXPECT_FALSE(f.evmRmsPercent.present());
         EXPECT_FALSE(f.carrierHz.present());
     }
+    // QPSK symbols on one diagonal only: no I/Q fit, and the reason says why.
+    std::vector<double> diagonal(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k)
+        diagonal[std::size_t(k)] = (k / 50) % 2 ? 1000.0 : -1000.0;
+    ConstellationFigures line;
+    h452::computeConstellationFigures(diagonal.data(), diagonal.data(), n, kFs, kMixerHz, kSymbolRate, h452::kQpsk,
+                                      line);
+    EXPECT_TRUE(line.evmRmsPercent.present());
+    EXPECT_STREQ(line.iqGainImbalanceDb.reason, h452::figurereason::kOneAxis);
+
     // No carrier line: everything else still computed.
     ConstellationFigures f;
     h452::computeConstellationFigures(d.i.data(), d.q.data(), n, kFs, 0.0, kSymbolRate, h452::kQpsk, f);
