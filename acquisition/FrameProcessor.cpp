@@ -98,6 +98,17 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
         input.eyePanel = settings.panelVisible[int(Panel::Eye)];
         input.eyeChannel = settings.eyeChannel;
         input.accumulateEye = true;
+        input.constellationFigures = settings.constellationFigures;
+        input.symbolRateHz = settings.symbolRateHz;
+        input.symbolsKept = kDrawnSymbols;
+        // Crossings are timed whenever the eye grows, so that switching the
+        // figures on finds the jitter of the eye already shown.
+        input.eyeJitter = input.eyePanel;
+        const auto now = std::chrono::steady_clock::now();
+        input.eyeFigures = settings.eyeFigures
+            && now - lastEyeFigures_ >= std::chrono::milliseconds(kEyeFiguresIntervalMs);
+        if (input.eyeFigures)
+            lastEyeFigures_ = now;
         analyzeFrame(state, input, result_);
         if (settings.standardFigures)
             settings.standardFigures->analyze(input, state.windowType, result_.figures);
@@ -132,6 +143,15 @@ void FrameProcessor::process(AnalysisState& state, const double* const channels[
                 EyeChange& e = update.eye[k];
                 e.batch += pointsOf(r.eyeDelta.x, r.eyeDelta.y);
                 e.trimFront += std::int64_t(r.eyeDelta.trimFront);
+            }
+            if (r.constellationFiguresUpdated) {
+                update.pictureFigures.constellation[k] = true;
+                update.pictureFigures.constellationFigures[k] = r.constellationFigures;
+            }
+            if (r.eyeFiguresUpdated) {
+                update.pictureFigures.eye = true;
+                update.pictureFigures.eyeChannel = k;
+                update.pictureFigures.eyeFigures = r.eyeFigures;
             }
         }
 

@@ -37,6 +37,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 namespace h452 {
@@ -58,7 +59,19 @@ struct FrameSettings {
     SpectrumAverageMode averageMode = SpectrumAverageMode::Normal;
     int averageCount = 16;
     unsigned averageResets = 0;
+    // Figures beside the pictures (title-bar switches of the Constellation
+    // and Eye panels) and the symbol rate they use (0: not set).
+    bool constellationFigures = false;
+    bool eyeFigures = false;
+    double symbolRateHz = 0.0;
 };
+
+// Symbols of the last frame handed over for drawing their ideal points and
+// error vectors.
+constexpr int kDrawnSymbols = 256;
+// The eye figures go over the whole kept eye (up to a million points), so
+// they are computed at most this often; the crossings are timed every frame.
+constexpr int kEyeFiguresIntervalMs = 500;
 
 class FrameProcessor {
 public:
@@ -116,6 +129,7 @@ private:
     std::vector<double> sampleIndex_;
     QVector<QPointF> shown_;
     QVector<QPointF> all_;
+    std::chrono::steady_clock::time_point lastEyeFigures_{};
 };
 
 } // namespace h452

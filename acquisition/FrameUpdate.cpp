@@ -17,7 +17,30 @@ bool FrameUpdate::isEmpty() const
     for (const auto& f : fit)
         if (f.valid)
             return false;
-    return !hasFigures;
+    return !hasFigures && pictureFigures.isEmpty();
+}
+
+bool PictureFigures::isEmpty() const
+{
+    for (bool c : constellation)
+        if (c)
+            return false;
+    return !eye;
+}
+
+void PictureFigures::mergeNewer(PictureFigures&& newer)
+{
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (newer.constellation[c]) {
+            constellation[c] = true;
+            constellationFigures[c] = std::move(newer.constellationFigures[c]);
+        }
+    }
+    if (newer.eye) {
+        eye = true;
+        eyeChannel = newer.eyeChannel;
+        eyeFigures = newer.eyeFigures;
+    }
 }
 
 void FrameUpdate::mergeNewer(FrameUpdate&& newer)
@@ -53,6 +76,7 @@ void FrameUpdate::mergeNewer(FrameUpdate&& newer)
         hasFigures = true;
         figures = newer.figures;
     }
+    pictureFigures.mergeNewer(std::move(newer.pictureFigures));
 }
 
 void FrameUpdate::discardChannel(int channel)
@@ -62,6 +86,10 @@ void FrameUpdate::discardChannel(int channel)
     for (auto& kind : series)
         kind[channel] = SeriesReplacement{};
     eye[channel] = EyeChange{};
+    pictureFigures.constellation[channel] = false;
+    pictureFigures.constellationFigures[channel] = ConstellationFigures{};
+    if (pictureFigures.eyeChannel == channel)
+        pictureFigures.eye = false;
 }
 
 void FrameUpdate::discardEye(int channel)
@@ -69,6 +97,8 @@ void FrameUpdate::discardEye(int channel)
     if (channel < 0 || channel >= kChannelCount)
         return;
     eye[channel] = EyeChange{};
+    if (pictureFigures.eyeChannel == channel)
+        pictureFigures.eye = false;
 }
 
 } // namespace h452

@@ -13,6 +13,9 @@
 // applying both in turn; only the intermediate picture is skipped.
 #pragma once
 
+#include "EyeFigures.h"
+#include "SymbolFigures.h"
+
 #include <QPointF>
 #include <QVector>
 
@@ -76,6 +79,20 @@ struct PointBounds {
 // an invalid entry leaves the chart's axes as they are.
 using AxisRanges = PointBounds;
 
+// Figures beside the constellation (per channel) and the eye (its channel),
+// computed by frame processing when their switches are on. The newest of
+// each wins in a merge.
+struct PictureFigures {
+    bool constellation[kChannelCount] = {false, false, false, false};
+    ConstellationFigures constellationFigures[kChannelCount];
+    bool eye = false;
+    int eyeChannel = 0;
+    EyeFigures eyeFigures;
+
+    bool isEmpty() const;
+    void mergeNewer(PictureFigures&& newer);
+};
+
 struct FrameUpdate {
     SeriesReplacement series[kReplacedKindCount][kChannelCount];
     EyeChange eye[kChannelCount];
@@ -85,6 +102,7 @@ struct FrameUpdate {
     AxisRanges fit[kFitChartCount];
     bool hasFigures = false;
     FigureTable figures{};
+    PictureFigures pictureFigures;
 
     SeriesReplacement& at(SeriesKind kind, int channel) { return series[int(kind)][channel]; }
     const SeriesReplacement& at(SeriesKind kind, int channel) const { return series[int(kind)][channel]; }

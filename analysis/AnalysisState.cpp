@@ -28,12 +28,16 @@ void AnalysisState::clearEyeSeries()
 {
     for (EyeSeriesModel& s : eyeSeries)
         s.clear();
+    for (EyeJitterLog& j : eyeJitter)
+        j.clear();
 }
 
 void AnalysisState::clearEyeSeries(int channel)
 {
-    if (channel >= 0 && channel < 4)
+    if (channel >= 0 && channel < 4) {
         eyeSeries[channel].clear();
+        eyeJitter[channel].clear();
+    }
 }
 
 int AnalysisState::spectrumAndFigures(const double* samples, int count, int channel, bool channelEnabled,
@@ -84,6 +88,9 @@ void resetChannelResult(ChannelFrameResult& r)
     r.eyeDelta.trimFront = 0;
     r.eyeDelta.x.clear();
     r.eyeDelta.y.clear();
+    r.constellationFiguresUpdated = false;
+    r.eyeJitter.clear();
+    r.eyeFiguresUpdated = false;
 }
 
 void dropUnusedVectors(ChannelFrameResult& r, bool levelsFilled)
@@ -148,6 +155,12 @@ void analyzeChannel(AnalysisState& state, const FrameInput& input, int k, bool e
         demodulateConstellation(x + start, r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,
                                 state.constellationType, state.demodFilterTaps.data(), state.scratch.data());
         r.constellationUpdated = true;
+        if (input.constellationFigures) {
+            computeConstellationFigures(r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,
+                                        input.symbolRateHz, state.constellationType, r.constellationFigures,
+                                        input.symbolsKept);
+            r.constellationFiguresUpdated = true;
+        }
     }
 
     if (input.eyePanel && input.eyeChannel == k) {
@@ -157,6 +170,23 @@ void analyzeChannel(AnalysisState& state, const FrameInput& input, int k, bool e
         r.eyeUpdated = true;
         if (input.accumulateEye)
             appendEyeTraces(state.eyeSeries[k], r.eyeX.data(), r.eyeY.data(), r.eyeX.size(), &r.eyeDelta);
+        if (input.eyeJitter || input.eyeFigures) {
+            measureFrameJitter(x + start, n - start, fs, lineHz, r.eyeJitter);
+            if (input.accumulateEye)
+                state.eyeJitter[k].add(r.eyeJitter);
+        }
+        if (input.eyeFigures) {
+            if (input.accumulateEye) {
+                const EyeSeriesModel& kept = state.eyeSeries[k];
+                computeEyeFigures(kept.x.data(), kept.y.data(), kept.size(), fs, &state.eyeJitter[k],
+                                  r.eyeFigures);
+            } else {
+                EyeJitterLog alone;
+                alone.add(r.eyeJitter);
+                computeEyeFigures(r.eyeX.data(), r.eyeY.data(), r.eyeX.size(), fs, &alone, r.eyeFigures);
+            }
+            r.eyeFiguresUpdated = true;
+        }
     }
 }
 

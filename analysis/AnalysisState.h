@@ -12,9 +12,11 @@
 
 #include "Constellation.h"
 #include "Eye.h"
+#include "EyeFigures.h"
 #include "Figures.h"
 #include "FrequencyResponse.h"
 #include "Fft.h"
+#include "SymbolFigures.h"
 
 #include <array>
 #include <cstddef>
@@ -40,6 +42,9 @@ public:
     FrequencyResponseStore freqRsp;
     // The points of each channel's eye series (persistence across frames).
     std::array<EyeSeriesModel, 4> eyeSeries;
+    // The threshold crossings of each channel's eye frames, timed against
+    // each frame's fitted clock: kept beside eyeSeries and cleared with it.
+    std::array<EyeJitterLog, 4> eyeJitter;
     // Kept FFT plans, buffers and windows. The window's frames take the
     // real-input transform (same spectrum to rounding, half the cost of the
     // longest records); h452-analyze switches to the complex transform so
@@ -91,6 +96,19 @@ struct FrameInput {
     // Keep the eye persistence in the state's eyeSeries and report the change
     // as eyeDelta (the window); false leaves eyeSeries alone (h452-analyze).
     bool accumulateEye = true;
+    // Figures beside the constellation (symbol decisions, EVM ...) of every
+    // demodulated channel, at this symbol rate (0: not set, the figures are
+    // absent with that reason); symbolsKept of the last decided symbols go
+    // into the result for drawing.
+    bool constellationFigures = false;
+    double symbolRateHz = 0.0;
+    int symbolsKept = 0;
+    // Eye jitter: time the eye channel's crossings on every eye frame (and,
+    // with accumulateEye, keep them in state.eyeJitter). Eye figures: compute
+    // them this frame from the kept eye (accumulateEye) or from this frame's
+    // traces and crossings alone.
+    bool eyeJitter = false;
+    bool eyeFigures = false;
 };
 
 // Results of one channel in one frame. Vectors keep their capacity between
@@ -126,6 +144,16 @@ struct ChannelFrameResult {
     std::vector<double> eyeX;
     std::vector<double> eyeY;
     EyeAppendDelta eyeDelta;
+
+    // Constellation figures (constellationFigures asked and the constellation
+    // step ran).
+    bool constellationFiguresUpdated = false;
+    ConstellationFigures constellationFigures;
+    // This frame's eye crossings (eyeJitter asked and the eye step ran) and
+    // the eye figures (eyeFigures asked).
+    EyeFrameJitter eyeJitter;
+    bool eyeFiguresUpdated = false;
+    EyeFigures eyeFigures;
 };
 
 struct FrameResult {

@@ -44,6 +44,9 @@ class WorkThread;
 class BlockRing;
 class Writer;
 class EyeImageItem;
+class FigureReadout;
+class QLineEdit;
+class SymbolErrorItem;
 class QAction;
 class QComboBox;
 class QEvent;
@@ -162,6 +165,10 @@ private:
     QtCharts::QXYSeries* seriesOf(h452::SeriesKind kind, int channel) const;
     // mainwindow_eye.cpp: the eye drawn from hit counts.
     void setupEyeImage();
+    // mainwindow_figures.cpp: symbol rate, figure switches and readouts of
+    // the Constellation and Eye panels.
+    void setupPictureFigures();
+    void applyPictureFigures(const h452::PictureFigures& figures);
     void applyEyeChanges(const h452::FrameUpdate& update);
     void showEyeImage();
     // mainwindow_run.cpp: run control and the single acquisition.
@@ -267,6 +274,19 @@ private:
     std::array<h452::EyeHitHistory, 4> eyeHits;
     EyeImageItem* eyeImage = nullptr;
     QComboBox* comBoxEyeLook = nullptr;   // channel colour or colour scale
+    // Figures beside the constellation and the eye: the switches and the
+    // symbol rate, written on this thread under DataLock and read by
+    // frameSettings(); the widgets that show them.
+    bool constellationFiguresOn = false;
+    bool eyeFiguresOn = false;
+    double symbolRateHz = 0.0;
+    QLineEdit* editSymbolRate = nullptr;
+    QComboBox* comBoxSymbolRateUnit = nullptr;
+    QComboBox* comBoxConstellationFigures = nullptr;
+    QComboBox* comBoxEyeFigures = nullptr;
+    FigureReadout* constellationReadout = nullptr;
+    FigureReadout* eyeReadout = nullptr;
+    SymbolErrorItem* symbolErrors = nullptr;
     // A relayout was asked for while the window moved; the move-settle
     // handler runs it (the window's first show moves it, too).
     bool relayoutDeferred = false;

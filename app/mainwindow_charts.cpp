@@ -320,6 +320,7 @@ void MainWindow::setupCharts()
     ui->verticalLayout_4->insertWidget(1, plotSplitter, 1);
 
     setupEyeImage();
+    setupPictureFigures();
 }
 
 void MainWindow::setupStatTable()

@@ -66,6 +66,9 @@ h452::FrameSettings MainWindow::frameSettings() const
     s.averageMode = spectrumAverageMode;
     s.averageCount = spectrumAverageCount;
     s.averageResets = spectrumAverageResets;
+    s.constellationFigures = constellationFiguresOn;
+    s.eyeFigures = eyeFiguresOn;
+    s.symbolRateHz = symbolRateHz;
     return s;
 }
 
@@ -191,6 +194,7 @@ void MainWindow::applyFrameUpdate(const h452::FrameUpdate& update)
     }
 
     applyEyeChanges(update);
+    applyPictureFigures(update.pictureFigures);
 
     // Each fitted chart takes both ranges; the time chart's y range also
     // goes to the eye chart, which draws the same codes.

@@ -979,6 +979,242 @@
         <source>%1 MS/s (文件)</source>
         <translation>%1 MS/s (file)</translation>
     </message>
+    <message>
+        <source>EVM rms</source>
+        <translation>EVM rms</translation>
+    </message>
+    <message>
+        <source>误差矢量幅度的均方根，相对理想星座的均方根（各点等概率）。符号判决前已去除残余载波、拟合增益与相位并选取最佳采样时刻。</source>
+        <translation>RMS error vector magnitude over the RMS of the ideal constellation (all points equally likely). Before the decisions the residual carrier is removed, gain and phase are fitted and the best sampling instant is chosen.</translation>
+    </message>
+    <message>
+        <source>EVM rms (dB)</source>
+        <translation>EVM rms (dB)</translation>
+    </message>
+    <message>
+        <source>20·log10(EVM rms)，参考同上。</source>
+        <translation>20·log10(EVM rms), same reference.</translation>
+    </message>
+    <message>
+        <source>EVM peak</source>
+        <translation>EVM peak</translation>
+    </message>
+    <message>
+        <source>最大误差矢量，相对理想星座中最大的点。</source>
+        <translation>Largest error vector over the largest point of the ideal constellation.</translation>
+    </message>
+    <message>
+        <source>MER</source>
+        <translation>MER</translation>
+    </message>
+    <message>
+        <source>−20·log10(EVM rms)，参考为理想星座的均方根。</source>
+        <translation>−20·log10(EVM rms), referred to the RMS of the ideal constellation.</translation>
+    </message>
+    <message>
+        <source>相位误差</source>
+        <translation>Phase error</translation>
+    </message>
+    <message>
+        <source>实测符号相对判决理想点的相位差的均方根。</source>
+        <translation>RMS of the phase of each measured symbol against its decided ideal point.</translation>
+    </message>
+    <message>
+        <source>幅度误差</source>
+        <translation>Magnitude error</translation>
+    </message>
+    <message>
+        <source>|实测| − |理想| 的均方根，相对理想星座的均方根。</source>
+        <translation>RMS of |measured| − |ideal|, over the RMS of the ideal constellation.</translation>
+    </message>
+    <message>
+        <source>载波偏移</source>
+        <translation>Carrier offset</translation>
+    </message>
+    <message>
+        <source>残余载波：由 M 次方（BPSK 2，QPSK 4，8PSK 8，QAM 4）估计，再由相位斜率细化；载波高于混频频率时为正。</source>
+        <translation>Residual carrier: estimated from the M-th power (BPSK 2, QPSK 4, 8PSK 8, QAM 4), refined from the phase slope; positive when the carrier lies above the mixer frequency.</translation>
+    </message>
+    <message>
+        <source>载波</source>
+        <translation>Carrier</translation>
+    </message>
+    <message>
+        <source>混频频率（最强谱线）加载波偏移。</source>
+        <translation>Mixer frequency (the strongest line) plus the carrier offset.</translation>
+    </message>
+    <message>
+        <source>I/Q 增益不平衡</source>
+        <translation>I/Q gain imbalance</translation>
+    </message>
+    <message>
+        <source>由实测 = a·d + b·conj(d) 拟合：20·log10(|a−b| / |a+b|)（Q 轴增益相对 I 轴）。</source>
+        <translation>From the fit measured = a·d + b·conj(d): 20·log10(|a−b| / |a+b|) (Q axis gain over I axis gain).</translation>
+    </message>
+    <message>
+        <source>正交误差</source>
+        <translation>Quadrature error</translation>
+    </message>
+    <message>
+        <source>同一拟合：arg((a−b) / (a+b))，Q 轴偏离 90° 的角度。</source>
+        <translation>Same fit: arg((a−b) / (a+b)), how far the Q axis lies from 90°.</translation>
+    </message>
+    <message>
+        <source>符号数</source>
+        <translation>Symbols</translation>
+    </message>
+    <message>
+        <source>参与计算的符号数（最后一帧）。</source>
+        <translation>Symbols the figures come from (last frame).</translation>
+    </message>
+    <message>
+        <source>眼高</source>
+        <translation>Eye height</translation>
+    </message>
+    <message>
+        <source>最佳采样时刻的 (高电平均值 − 3σ) − (低电平均值 + 3σ)，单位为码值。</source>
+        <translation>(upper mean − 3σ) − (lower mean + 3σ) at the optimal sampling instant, in codes.</translation>
+    </message>
+    <message>
+        <source>眼宽</source>
+        <translation>Eye width</translation>
+    </message>
+    <message>
+        <source>1 UI（半个轨迹周期）减去过零点的分布（各自均值 ± 3σ，相对每帧拟合的时钟）。</source>
+        <translation>1 UI (half the trace period) less the spread of the crossings (each edge's mean ± 3σ, against each frame's fitted clock).</translation>
+    </message>
+    <message>
+        <source>幅度</source>
+        <translation>Amplitude</translation>
+    </message>
+    <message>
+        <source>最佳采样时刻高、低电平均值之差，单位为码值。</source>
+        <translation>Upper mean − lower mean at the optimal sampling instant, in codes.</translation>
+    </message>
+    <message>
+        <source>交叉点</source>
+        <translation>Crossing</translation>
+    </message>
+    <message>
+        <source>平均上升沿与平均下降沿相交的电平，相对幅度，从低电平算起。</source>
+        <translation>Level where the mean rising and falling edges intersect, over the amplitude, from the lower level.</translation>
+    </message>
+    <message>
+        <source>上升时间</source>
+        <translation>Rise time</translation>
+    </message>
+    <message>
+        <source>20 % 到 80 % 的上升时间，所有上升沿的平均。</source>
+        <translation>20 % to 80 % rise time, mean over the rising edges.</translation>
+    </message>
+    <message>
+        <source>下降时间</source>
+        <translation>Fall time</translation>
+    </message>
+    <message>
+        <source>80 % 到 20 % 的下降时间，所有下降沿的平均。</source>
+        <translation>80 % to 20 % fall time, mean over the falling edges.</translation>
+    </message>
+    <message>
+        <source>抖动 rms</source>
+        <translation>Jitter rms</translation>
+    </message>
+    <message>
+        <source>阈值过零点相对每帧全部过零点拟合的时钟的时间间隔误差（TIE）的标准差。</source>
+        <translation>Standard deviation of the time-interval error (TIE) of the threshold crossings against a clock fitted to all crossings of each frame.</translation>
+    </message>
+    <message>
+        <source>抖动 pp</source>
+        <translation>Jitter pp</translation>
+    </message>
+    <message>
+        <source>同一 TIE 的峰峰值。</source>
+        <translation>Peak-to-peak of the same TIE.</translation>
+    </message>
+    <message>
+        <source>Q 因子</source>
+        <translation>Q factor</translation>
+    </message>
+    <message>
+        <source>最佳采样时刻的 (高均值 − 低均值) / (σ高 + σ低)。</source>
+        <translation>(upper mean − lower mean) / (σ upper + σ lower) at the optimal sampling instant.</translation>
+    </message>
+    <message>
+        <source>轨迹数</source>
+        <translation>Traces</translation>
+    </message>
+    <message>
+        <source>自上次清除以来保留的轨迹数。</source>
+        <translation>Traces kept since the eye was last cleared.</translation>
+    </message>
+    <message>
+        <source>未计算</source>
+        <translation>not computed</translation>
+    </message>
+    <message>
+        <source>未设置符号率</source>
+        <translation>symbol rate not set</translation>
+    </message>
+    <message>
+        <source>未设置采样率</source>
+        <translation>sample rate not set</translation>
+    </message>
+    <message>
+        <source>符号率高于采样率的一半</source>
+        <translation>symbol rate above half the sample rate</translation>
+    </message>
+    <message>
+        <source>符号太少</source>
+        <translation>too few symbols</translation>
+    </message>
+    <message>
+        <source>无信号</source>
+        <translation>no signal</translation>
+    </message>
+    <message>
+        <source>无载波谱线</source>
+        <translation>no carrier line</translation>
+    </message>
+    <message>
+        <source>BPSK 没有 Q 轴</source>
+        <translation>BPSK has no Q axis</translation>
+    </message>
+    <message>
+        <source>轨迹太少</source>
+        <translation>too few traces</translation>
+    </message>
+    <message>
+        <source>过零点太少</source>
+        <translation>too few crossings</translation>
+    </message>
+    <message>
+        <source>眼图未张开</source>
+        <translation>no eye opening</translation>
+    </message>
+    <message>
+        <source>电平无噪声分布</source>
+        <translation>levels without spread</translation>
+    </message>
+    <message>
+        <source>指标：关</source>
+        <translation>Figures: off</translation>
+    </message>
+    <message>
+        <source>指标：开</source>
+        <translation>Figures: on</translation>
+    </message>
+    <message>
+        <source>符号率</source>
+        <translation>Symbol rate</translation>
+    </message>
+    <message>
+        <source>符号率；为空或 0 时不计算星座指标</source>
+        <translation>Symbol rate; empty or 0 computes no constellation figures</translation>
+    </message>
+    <message>
+        <source>判决只在一条轴上</source>
+        <translation>decisions on one axis only</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

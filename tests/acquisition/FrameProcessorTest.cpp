@@ -156,6 +156,35 @@ TEST(FrameProcessor, ConstellationAndFrequencyResponseFollowTheirPanels)
     EXPECT_NEAR(u.at(SeriesKind::FreqRsp, 0).points[0].x(), 100.0, 1e-9);   // MHz
 }
 
+// Figures beside the pictures come only with their switches; the newest
+// survive a merge with a frame that has none, and a channel the GUI cleared
+// loses them.
+TEST(FrameProcessor, PictureFiguresFollowTheirSwitchesAndMerges)
+{
+    Rig rig;
+    rig.settings.panelVisible[int(Panel::Constellation)] = true;
+    rig.settings.panelVisible[int(Panel::Eye)] = true;
+    EXPECT_TRUE(rig.run(tone(2000, 50e6, 8000)).pictureFigures.isEmpty());
+
+    rig.settings.constellationFigures = true;
+    rig.settings.eyeFigures = true;
+    FrameUpdate first = rig.run(tone(2000, 50e6, 8000));
+    ASSERT_TRUE(first.pictureFigures.constellation[0]);
+    EXPECT_STREQ(first.pictureFigures.constellationFigures[0].evmRmsPercent.reason, figurereason::kNoSymbolRate);
+    ASSERT_TRUE(first.pictureFigures.eye);
+    EXPECT_EQ(first.pictureFigures.eyeChannel, 0);
+    EXPECT_GT(first.pictureFigures.eyeFigures.traces.value, 0.0);
+
+    rig.settings.constellationFigures = false;
+    FrameUpdate later = rig.run(tone(2000, 50e6, 8000));
+    EXPECT_FALSE(later.pictureFigures.constellation[0]);
+    first.mergeNewer(std::move(later));
+    EXPECT_TRUE(first.pictureFigures.constellation[0]);
+    first.discardChannel(0);
+    EXPECT_FALSE(first.pictureFigures.constellation[0]);
+    EXPECT_FALSE(first.pictureFigures.eye);
+}
+
 // The eye accumulates in the analysis state; the GUI's series, fed only with
 // merged updates, must end up holding exactly the same points.
 TEST(FrameProcessor, EyePersistenceSurvivesMergedHandOffs)

@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFrame>
 #include <QImage>
 #include <QMouseEvent>
 #include <QLabel>
@@ -594,4 +595,50 @@ TEST_F(LiveWindow, EyeImageShowsAndSurvivesAFit)
     get<QComboBox>("comBoxEyeLook")->setCurrentIndex(1);
     EXPECT_EQ(pixelsIn(colour), 0);
     EXPECT_EQ(window->eyeHistory(0).image().total(), hits);
+}
+
+// The figures beside the constellation: off at start; on without a symbol
+// rate every value is absent with the reason; with a symbol rate (the
+// simulated channel 2 is a square wave: 5000 samples at 10 MBd are 50
+// "symbols") the values are numbers. Their correctness is the analysis
+// tests' business. The eye's switch shows its own readout.
+TEST_F(LiveWindow, PictureFiguresShowBesideConstellationAndEye)
+{
+    stop();
+    get<QLineEdit>("editXPosValue")->setText(QStringLiteral("5000"));
+    get<QCheckBox>("checkBoxChn2")->setChecked(true);
+    togglePanel(Constellation);
+    auto* figures = get<QComboBox>("comBoxConstellationFigures");
+    auto* readout = view(Constellation)->findChild<QFrame*>(QStringLiteral("figureReadout"));
+    ASSERT_NE(readout, nullptr);
+    EXPECT_EQ(figures->currentIndex(), 0);
+    get<QPushButton>("btnSingle")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return series(Constellation, 2)->count() > 0; }, kWaitMs));
+    EXPECT_FALSE(readout->isVisible());
+
+    figures->setCurrentIndex(1);
+    auto* evm = readout->findChild<QLabel*>(QStringLiteral("figureValue0_2"));
+    ASSERT_NE(evm, nullptr);
+    get<QPushButton>("btnSingle")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readout->isVisible() && !evm->text().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(evm->text(), QStringLiteral("—"));
+    EXPECT_EQ(evm->toolTip(), QStringLiteral("未设置符号率"));
+
+    get<QLineEdit>("editConstellationSymbolRate")->setText(QStringLiteral("10"));
+    EXPECT_EQ(get<QComboBox>("comBoxConstellationSymbolUnit")->currentText(), QStringLiteral("MBd"));
+    get<QPushButton>("btnSingle")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return evm->text().endsWith(QStringLiteral(" %")); }, kWaitMs));
+    EXPECT_TRUE(evm->toolTip().isEmpty());
+    EXPECT_TRUE(readout->findChild<QLabel*>(QStringLiteral("figureValue10_2"))->text().toInt() >= 20);
+
+    figures->setCurrentIndex(0);
+    EXPECT_FALSE(readout->isVisible());
+
+    togglePanel(Eye);
+    auto* eyeReadout = view(Eye)->findChild<QFrame*>(QStringLiteral("figureReadout"));
+    ASSERT_NE(eyeReadout, nullptr);
+    get<QComboBox>("comBoxEyeFigures")->setCurrentIndex(1);
+    auto* traces = eyeReadout->findChild<QLabel*>(QStringLiteral("figureValue9_0"));
+    get<QPushButton>("btnSingle")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return eyeReadout->isVisible() && traces->text().toInt() > 0; }, kWaitMs));
 }

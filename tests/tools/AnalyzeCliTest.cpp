@@ -306,6 +306,52 @@ TEST(AnalyzeCli, ConstellationAndEyeMembers)
     EXPECT_EQ(csv.out.find("constellation"), std::string::npos);
 }
 
+TEST(AnalyzeCli, ConstellationAndEyeFigures)
+{
+    // Channel 0: QPSK at 100 MHz, 10 MBd (100 samples a symbol), rectangular
+    // pulses, symbols from a fixed hash; channel 1: a square wave of 50
+    // samples a half period with edges of a few samples.
+    const std::string file = writeSamples("figures.bin", 8000, [](int k, long long i) {
+        if (k == 1) {
+            const double phase = std::fmod(static_cast<double>(i), 100.0);
+            const double ramp = std::min(1.0, std::max(0.0, (std::min(phase, 100.0 - phase) - 25.0) / 3.0 + 0.5));
+            return static_cast<int>(std::lround(-4000.0 + 8000.0 * ramp));
+        }
+        const long long symbol = i / 100;
+        const unsigned h = static_cast<unsigned>((symbol * 2654435761LL) >> 7) & 3u;
+        const double a = 2.0 * kPi * 0.1 * static_cast<double>(i);
+        const double si = (h & 1) ? 0.7071 : -0.7071;
+        const double sq = (h & 2) ? 0.7071 : -0.7071;
+        return static_cast<int>(std::lround(10000.0 * (si * std::cos(a) - sq * std::sin(a))));
+    });
+    const std::string args = "--format json --constellation QPSK --eye 1 --records 1 --record-length 8000 --channels 0,1 ";
+    const CliRun none = analyze(args + "'" + file + "'");
+    ASSERT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_NE(none.out.find("\"constellation_figures\": {\"absent\": {\"symbol_rate_hz\": \"symbol rate not set\""),
+              std::string::npos)
+        << none.out.substr(0, 300);
+    EXPECT_NE(none.out.find("\"evm_rms_percent\": \"symbol rate not set\""), std::string::npos);
+
+    const CliRun run = analyze(args + "--symbol-rate 10MBd '" + file + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string& j = run.out;
+    const std::size_t at = j.find("\"constellation_figures\"");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(jsonNumber(j, "symbol_rate_hz", at), 1e7);
+    EXPECT_LT(jsonNumber(j, "evm_rms_percent", at), 1.0);
+    EXPECT_GE(jsonNumber(j, "symbols", at), 70.0);
+    // The mixer took the strongest bin; the carrier comes back within 1 % of the symbol rate.
+    EXPECT_NEAR(jsonNumber(j, "carrier_hz", at), 1e8, 1e5);
+    const std::size_t eye = j.find("\"eye_figures\"");
+    ASSERT_NE(eye, std::string::npos);
+    EXPECT_GT(jsonNumber(j, "traces", eye), 4.0);
+    EXPECT_NEAR(jsonNumber(j, "amplitude", eye), 8000.0, 80.0);
+    // Symmetric edges one half period apart cross at half the amplitude.
+    EXPECT_NEAR(jsonNumber(j, "crossing_percent", eye), 50.0, 1.0);
+    // No noise on the levels: no Q factor, and the reason says why.
+    EXPECT_NE(j.find("\"q_factor\": \"levels without spread\"", eye), std::string::npos);
+}
+
 TEST(AnalyzeCli, ThreadsGiveTheSameBytesAsOneThread)
 {
     // Channels run on separate threads in batches of up to 1024 records, so

@@ -141,6 +141,29 @@ TEST(AnalyzeOptions, RefusalsNameTheArgument)
     }
 }
 
+TEST(AnalyzeOptions, SymbolRates)
+{
+    const struct {
+        const char* text;
+        double hz;
+    } good[] = {{"10MBd", 1e7}, {"2.5 kBd", 2.5e3}, {"40e6", 4e7}, {"1GBd", 1e9}, {"10 MHz", 1e7},
+                {"300baud", 300.0}, {"5 msym/s", 5e6}, {"7S/s", 7.0}};
+    for (const auto& g : good) {
+        double hz = 0.0;
+        EXPECT_TRUE(parseSymbolRate(g.text, hz)) << g.text;
+        EXPECT_DOUBLE_EQ(hz, g.hz) << g.text;
+    }
+    for (const char* bad : {"", "MBd", "0", "-1MBd", "nan", "inf", "1e999", "10 xBd", "10MBd extra", " 10", "10 Bd/s"}) {
+        double hz = 42.0;
+        EXPECT_FALSE(parseSymbolRate(bad, hz)) << bad;
+        EXPECT_EQ(hz, 42.0) << bad;
+    }
+    AnalyzeOptions o;
+    ASSERT_EQ(parse({"--symbol-rate", "10MBd", "f"}, o), "");
+    EXPECT_EQ(o.symbolRateHz, 1e7);
+    EXPECT_FALSE(parse({"--symbol-rate", "fast", "f"}, o).empty());
+}
+
 TEST(AnalyzeReport, NumberFormats)
 {
     std::string s;

@@ -63,7 +63,8 @@ const char* analyzeUsage()
 {
     return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
            "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
-           "                    [--eye CH] [--format table|json|csv] [--max-harmonic K]\n"
+           "                    [--eye CH] [--symbol-rate RATE] [--format table|json|csv]\n"
+           "                    [--max-harmonic K]\n"
            "                    [--stats] [--threads N] [--spectrum-csv OUT]\n"
            "                    [--average N | --peak-hold] FILE\n"
            "\n"
@@ -78,6 +79,16 @@ const char* analyzeUsage()
            "  --constellation T   BPSK, QPSK, 8PSK, 16QAM, 64QAM or 0..4: add the demodulated\n"
            "                      points to the JSON output\n"
            "  --eye CH            add channel CH's eye traces to the JSON output\n"
+           "  --symbol-rate RATE  symbol rate for the constellation figures: Bd as a number or\n"
+           "                      with a unit like 10MBd, 2.5kBd or 40 MHz (default: not set)\n"
+           "\n"
+           "With --constellation and --format json each demodulated channel also gets\n"
+           "\"constellation_figures\" (EVM, MER, phase and magnitude error, carrier offset,\n"
+           "I/Q imbalance); with --eye, the eye channel gets \"eye_figures\" (height, width,\n"
+           "amplitude, crossing, rise and fall time, jitter, Q factor) of that record. A\n"
+           "figure that cannot be computed is left out of the object and listed with its\n"
+           "reason under \"absent\", e.g. \"absent\": {\"evm_rms_percent\": \"symbol rate not set\"}.\n"
+           "\n"
            "  --format F          table (default), json (one object per record and line) or\n"
            "                      csv (figures, one line per record and channel)\n"
            "  --max-harmonic K    highest harmonic order of the IEEE 1241 figures, 2..50\n"
@@ -155,6 +166,39 @@ bool parseSampleRate(const std::string& text, double& sampleRateHz)
     return true;
 }
 
+bool parseSymbolRate(const std::string& text, double& symbolRateHz)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double plain = std::strtod(begin, &end);
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || end == begin || errno != 0)
+        return false;
+    std::string unit(end);
+    unit.erase(0, unit.find_first_not_of(' '));
+    unit = lower(unit);
+    double scale = 1.0;
+    if (!unit.empty()) {
+        static const char* const kUnits[] = {"bd", "baud", "sym/s", "s/s", "hz"};
+        const char prefix = unit[0];
+        bool found = false;
+        for (int withPrefix = 0; withPrefix < 2 && !found; ++withPrefix) {
+            const std::string rest = withPrefix ? unit.substr(1) : unit;
+            for (const char* u : kUnits)
+                found = found || rest == u;
+            if (found && withPrefix)
+                scale = prefix == 'k' ? 1e3 : prefix == 'm' ? 1e6 : prefix == 'g' ? 1e9 : 0.0;
+        }
+        if (!found || scale == 0.0)
+            return false;
+    }
+    const double value = plain * scale;
+    if (!(std::isfinite(value) && value > 0.0))
+        return false;
+    symbolRateHz = value;
+    return true;
+}
+
 bool parseConstellationType(const std::string& text, int& type)
 {
     static const char* const kNames[5] = {"bpsk", "qpsk", "8psk", "16qam", "64qam"};
@@ -214,7 +258,7 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             hasValue = true;
         }
         static const char* const kKnown[] = {"--record-length", "--sample-rate", "--window", "--channels",
-                                             "--records", "--constellation", "--eye", "--format",
+                                             "--records", "--constellation", "--eye", "--symbol-rate", "--format",
                                              "--max-harmonic", "--threads", "--spectrum-csv", "--average"};
         bool known = false;
         for (const char* k : kKnown)
@@ -255,6 +299,9 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
             if (!parseInteger(value, 0, 3, v))
                 return "--eye must be a channel from 0 to 3, not '" + value + "'";
             o.eyeChannel = static_cast<int>(v);
+        } else if (name == "--symbol-rate") {
+            if (!parseSymbolRate(value, o.symbolRateHz))
+                return "--symbol-rate must be a positive number in Bd or a rate such as 10MBd, not '" + value + "'";
         } else if (name == "--max-harmonic") {
             if (!parseInteger(value, 2, kMaxHarmonicLimit, v))
                 return "--max-harmonic must be a whole number from 2 to " + std::to_string(kMaxHarmonicLimit)

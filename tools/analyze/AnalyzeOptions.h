@@ -19,6 +19,7 @@ struct AnalyzeOptions {
     long long records = -1;       // -1: every record once, up to the end of the file
     int constellationType = -1;   // -1: no constellation output, else 0 .. 4
     int eyeChannel = -1;          // -1: no eye output, else 0 .. 3
+    double symbolRateHz = 0.0;    // --symbol-rate in Bd; 0: not set (constellation figures absent)
     ReportFormat format = ReportFormat::Table;
     int maxHarmonic = kDefaultMaxHarmonic;  // highest harmonic order of the standard set, 2 .. 50
     bool stats = false;           // --stats: one summary line over all records at the end
@@ -41,6 +42,12 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
 // such as "500MS/s", "62.5 MS/s", "125.000KS/s", "1GS/s" (unit in any letter
 // case). Must be finite and above 0. Returns false for anything else.
 bool parseSampleRate(const std::string& text, double& sampleRateHz);
+
+// A symbol rate: a plain number in Bd (symbols per second) or a number with
+// a unit Bd, kBd, MBd, GBd, baud, sym/s, S/s or Hz with the prefixes k, M, G
+// ("10MBd", "2.5 MBd", "40e6", "10 MHz"; unit in any letter case, except
+// that m and M both read as mega). Must be finite and above 0.
+bool parseSymbolRate(const std::string& text, double& symbolRateHz);
 
 // BPSK, QPSK, 8PSK, 16QAM, 64QAM (any letter case) or the index 0 .. 4.
 bool parseConstellationType(const std::string& text, int& type);

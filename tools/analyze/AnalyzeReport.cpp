@@ -62,6 +62,85 @@ void appendJsonPoints(std::string& out, const char* name, int start, const char*
     out += '}';
 }
 
+struct NamedFigure {
+    const char* key;
+    const MeasuredFigure* figure;
+};
+
+// `, "<name>": {<key>: <value>, ..., "absent": {<key>: "<reason>", ...}}`:
+// the figures that were computed, then the others with the reason for each
+// ("absent" only when one is missing).
+void appendJsonFigures(std::string& out, const char* name, const NamedFigure* figures, std::size_t count)
+{
+    out += ", \"";
+    out += name;
+    out += "\": {";
+    bool first = true;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!figures[k].figure->present())
+            continue;
+        out += first ? "\"" : ", \"";
+        first = false;
+        out += figures[k].key;
+        out += "\": ";
+        appendJsonNumber(out, figures[k].figure->value);
+    }
+    bool firstAbsent = true;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (figures[k].figure->present())
+            continue;
+        if (firstAbsent)
+            out += first ? "\"absent\": {" : ", \"absent\": {";
+        else
+            out += ", ";
+        firstAbsent = false;
+        out += '"';
+        out += figures[k].key;
+        out += "\": \"";
+        out += figures[k].figure->reason;  // fixed texts without quotes or backslashes
+        out += '"';
+    }
+    if (!firstAbsent)
+        out += '}';
+    out += '}';
+}
+
+void appendConstellationFigures(std::string& out, const ConstellationFigures& f)
+{
+    const NamedFigure figures[] = {
+        {"symbol_rate_hz", &f.symbolRateHz},
+        {"carrier_hz", &f.carrierHz},
+        {"symbols", &f.symbols},
+        {"evm_rms_percent", &f.evmRmsPercent},
+        {"evm_rms_db", &f.evmRmsDb},
+        {"evm_peak_percent", &f.evmPeakPercent},
+        {"mer_db", &f.merDb},
+        {"phase_error_rms_deg", &f.phaseErrorRmsDeg},
+        {"magnitude_error_rms_percent", &f.magnitudeErrorRmsPercent},
+        {"carrier_offset_hz", &f.carrierOffsetHz},
+        {"iq_gain_imbalance_db", &f.iqGainImbalanceDb},
+        {"quadrature_error_deg", &f.quadratureErrorDeg},
+    };
+    appendJsonFigures(out, "constellation_figures", figures, sizeof figures / sizeof figures[0]);
+}
+
+void appendEyeFigures(std::string& out, const EyeFigures& f)
+{
+    const NamedFigure figures[] = {
+        {"traces", &f.traces},
+        {"height", &f.height},
+        {"width_ui", &f.widthUi},
+        {"amplitude", &f.amplitude},
+        {"crossing_percent", &f.crossingPercent},
+        {"rise_time_s", &f.riseTimeS},
+        {"fall_time_s", &f.fallTimeS},
+        {"jitter_rms_s", &f.jitterRmsS},
+        {"jitter_pp_s", &f.jitterPpS},
+        {"q_factor", &f.qFactor},
+    };
+    appendJsonFigures(out, "eye_figures", figures, sizeof figures / sizeof figures[0]);
+}
+
 void pad(std::string& out, const std::string& cell, std::size_t width)
 {
     if (cell.size() < width)
@@ -243,8 +322,12 @@ void appendJsonRecord(std::string& out, long long record, std::int64_t offsetByt
         if (c.constellationUpdated)
             appendJsonPoints(out, "constellation", c.constellationStart, "i", c.constellationI, "q",
                              c.constellationQ);
+        if (c.constellationFiguresUpdated)
+            appendConstellationFigures(out, c.constellationFigures);
         if (c.eyeUpdated)
             appendJsonPoints(out, "eye", c.eyeStart, "x", c.eyeX, "y", c.eyeY);
+        if (c.eyeFiguresUpdated)
+            appendEyeFigures(out, c.eyeFigures);
         if (standard)
             appendJsonStandard(out, standard->channels[static_cast<std::size_t>(k)]);
         out += '}';

@@ -107,6 +107,10 @@ void configure(const h452::AnalyzeOptions& opt, const bool channels[4], h452::An
     input.constellationPanel = json && opt.constellationType >= 0;
     input.eyePanel = json && opt.eyeChannel >= 0;
     input.eyeChannel = opt.eyeChannel;
+    // Figures beside the points of each record.
+    input.constellationFigures = input.constellationPanel;
+    input.symbolRateHz = opt.symbolRateHz;
+    input.eyeFigures = input.eyePanel;
     input.accumulateEye = false;  // the report shows each record's traces, not the persistence
 }
 
