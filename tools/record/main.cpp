@@ -6,9 +6,16 @@
 // terminal, plain lines otherwise); SIGINT or SIGTERM ends the recording
 // cleanly, the ring drained and the metadata complete.
 //
+// Blocks are 8 KiB unless --block-size says otherwise; the ring between the
+// stream and the recorder holds 8 MiB of them (--ring-memory), at least 4.
+// A board that stops answering mid-recording (a driver error on the write
+// pointer) ends the recording: the ring is drained into the file, the
+// metadata closed, one line says so and the exit status is 1.
+//
 // Exit status: 0 recorded without a dropped block, 3 blocks were dropped,
 // 2 bad arguments, 1 no board or a board or file error.
 #include "BlockRing.h"
+#include "BlockSize.h"
 #include "BoardSettings.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
@@ -28,6 +35,8 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <memory>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +54,7 @@ extern "C" void onSignal(int)
 
 const char kUsage[] =
     "usage: h452-record [--resource RES] [--sample-rate RATE] [--duration S] [--size BYTES] [--output DIR]\n"
+    "                   [--block-size BYTES] [--ring-memory BYTES]\n"
     "Records the H452 board's continuous transfer into time-stamped .bin files with\n"
     "SigMF metadata beside them, until the duration or size is reached or Ctrl-C.\n"
     "  --resource RES     board resource string (default: the first board found)\n"
@@ -52,6 +62,10 @@ const char kUsage[] =
     "  --duration S       seconds to record (a positive number)\n"
     "  --size BYTES       bytes to record (a positive whole number)\n"
     "  --output DIR       folder of the files (default: the working directory)\n"
+    "  --block-size BYTES bytes per transfer and per write, a power of two from 4K to 16M\n"
+    "                     (suffixes K, M: 64K, 1M; default 8K)\n"
+    "  --ring-memory BYTES memory of the ring of blocks between board and disk (default 8M;\n"
+    "                     it holds at least 4 blocks)\n"
     "Exit status: 0 nothing dropped, 3 blocks dropped, 2 bad arguments, 1 board or file error.\n";
 
 struct Options {
@@ -60,6 +74,8 @@ struct Options {
     double durationS = 0;  // 0: no limit
     qint64 sizeBytes = 0;  // 0: no limit
     QString output = QStringLiteral(".");
+    qint64 blockBytes = blocksize::kDefaultBytes;
+    qint64 ringBytes = qint64(BlockRing::kDefaultMemoryBytes);
     bool help = false;
 };
 
@@ -84,7 +100,7 @@ std::string parse(int argc, char** argv, Options& o)
             value = name.substr(eq + 1);
             name = name.substr(0, eq);
         } else if (name == "--resource" || name == "--sample-rate" || name == "--duration" || name == "--size"
-                   || name == "--output") {
+                   || name == "--output" || name == "--block-size" || name == "--ring-memory") {
             if (i + 1 >= argc)
                 return name + " needs a value";
             value = argv[++i];
@@ -111,6 +127,20 @@ std::string parse(int argc, char** argv, Options& o)
             o.sizeBytes = s;
         } else if (name == "--output") {
             o.output = QString::fromLocal8Bit(value.c_str());
+        } else if (name == "--block-size") {
+            qint64 bytes = 0;
+            if (!blocksize::parseBytes(QString::fromLocal8Bit(value.c_str()), &bytes))
+                return "--block-size must be a size such as 8192, 64K or 1M, not '" + value + "'";
+            const QString problem = blocksize::blockBytesProblem(bytes);
+            if (!problem.isEmpty())
+                return "--block-size '" + value + "' is " + problem.toStdString()
+                    + " (a power of two from 4K to 16M)";
+            o.blockBytes = bytes;
+        } else if (name == "--ring-memory") {
+            qint64 bytes = 0;
+            if (!blocksize::parseBytes(QString::fromLocal8Bit(value.c_str()), &bytes) || bytes > (qint64(4) << 30))
+                return "--ring-memory must be a size such as 8M or 256M (at most 4G), not '" + value + "'";
+            o.ringBytes = bytes;
         } else {
             return "unknown argument '" + name + "'";
         }
@@ -171,8 +201,18 @@ int main(int argc, char** argv)
     bool armed = false;
     acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
 
-    BlockRing ring;
-    Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(BlockRing::kDefaultSlotBytes));
+    const std::size_t slotCount = BlockRing::slotCountFor(std::size_t(opt.blockBytes), std::size_t(opt.ringBytes));
+    std::unique_ptr<BlockRing> ringMemory;
+    try {
+        ringMemory = std::make_unique<BlockRing>(slotCount, std::size_t(opt.blockBytes));
+    } catch (const std::bad_alloc&) {
+        KelPcieClose();
+        return fail("not enough memory for a ring of " + std::to_string(slotCount) + " blocks of "
+                        + std::to_string(opt.blockBytes) + " bytes",
+                    1);
+    }
+    BlockRing& ring = *ringMemory;
+    Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(opt.blockBytes));
     writer.setMetadata(acquisition::streamRecordingMetadata(
         opt.rate.isEmpty() ? 0.0 : rate.rateHz, QStringLiteral("h452-record 1.0.0"),
         QStringLiteral("H452 4-channel digitizer, ") + QString::fromLatin1(resource)));
@@ -182,13 +222,14 @@ int main(int argc, char** argv)
 
     WorkThread thread;
     thread.setBlockRing(&ring);
+    thread.setStreamBlockBytes(opt.blockBytes);
     thread.setParameters(0, 0, acquisition::kModeContinuous, 0, 0, 0);
     thread.allocateChannelBuffers();
     writer.startRecording(QThread::TimeCriticalPriority);
     thread.start(QThread::TimeCriticalPriority);
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    const qint64 blockBytes = qint64(BlockRing::kDefaultSlotBytes);
+    const qint64 blockBytes = opt.blockBytes;
     QElapsedTimer clock;
     clock.start();
     auto progress = [&](bool last) {
@@ -201,7 +242,8 @@ int main(int argc, char** argv)
         std::fflush(stderr);
     };
     qint64 nextReportMs = 500;
-    while (!stopSignal.load() && writer.isRunning()) {
+    // The stream's thread ends by itself only when the board stopped answering.
+    while (!stopSignal.load() && writer.isRunning() && thread.isRunning()) {
         if (opt.durationS > 0 && double(clock.elapsed()) >= opt.durationS * 1000.0)
             break;
         if (opt.sizeBytes > 0 && writer.blocksWritten() * blockBytes >= opt.sizeBytes)
@@ -220,13 +262,17 @@ int main(int argc, char** argv)
     KelPcieClose();
 
     const Writer::Summary s = writer.lastSummary();
+    const int boardError = thread.streamBoardError();
+    if (boardError != 0)
+        std::fprintf(stderr, "h452-record: the board stopped answering (%s); the recording ends after its last good block\n",
+                     KelPcieStatusName(boardError));
     const double seconds = double(clock.elapsed()) / 1000.0;
     std::fprintf(stderr, "h452-record: %s: %lld blocks written, %llu dropped, %.1f MB/s mean%s\n",
                  text(s.files.join(QStringLiteral(", "))).c_str(), static_cast<long long>(s.blocksWritten),
                  static_cast<unsigned long long>(s.blocksDropped),
                  seconds > 0 ? double(s.blocksWritten * blockBytes) / 1e6 / seconds : 0.0,
                  s.failed ? " (failed: see the line above)" : "");
-    if (s.failed)
+    if (s.failed || boardError != 0)
         return 1;
     return s.blocksDropped > 0 ? 3 : 0;
 }
