@@ -56,8 +56,11 @@ using lompcie::emu;
 // the data is the device's work on a real board, so it is counted toward the
 // modelled time, not added to it. The wait is a busy-wait on the steady
 // clock, because a sleep lasts tens of microseconds longer than asked and
-// the costs are 0.1 to 10 us; only a wait longer than 300 us (a DMA of
-// megabytes) sleeps, up to 200 us before its end, and spins the rest.
+// the costs are 0.1 to 10 us. Only a wait longer than 150 us (a DMA of a
+// megabyte or more) sleeps, up to 100 us before its end, and spins the rest:
+// the thread then leaves its core to others as a driver waiting for a DMA's
+// completion would, and a wake-up that comes late only makes the call
+// longer than modelled, never shorter.
 class BusCharge {
 public:
     BusCharge() : start_(std::chrono::steady_clock::now()) {}
@@ -71,8 +74,8 @@ public:
         using namespace std::chrono;
         const auto end = start_ + nanoseconds(static_cast<int64_t>(ns_));
         const auto left = end - steady_clock::now();
-        if (left > microseconds(300))
-            std::this_thread::sleep_for(left - microseconds(200));
+        if (left > microseconds(150))
+            std::this_thread::sleep_for(left - microseconds(100));
         while (steady_clock::now() < end) {
         }
     }
