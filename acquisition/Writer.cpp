@@ -24,6 +24,7 @@ Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QOb
 {
     if (ring)
         blockBytes_ = std::clamp(blockBytes, 0, int(ring->blockBytes()));
+    rotationCheckBlocks_ = rotationCheckBlocksFor(blockBytes_);
 }
 
 Writer::~Writer()
