@@ -25,6 +25,21 @@ class BlockRing {
 public:
     static constexpr std::size_t kDefaultSlotCount = 1024;
     static constexpr std::size_t kDefaultSlotBytes = 8192;
+    static constexpr std::size_t kDefaultMemoryBytes = kDefaultSlotCount * kDefaultSlotBytes;  // 8 MiB
+
+    // The slot count of a ring of `blockBytes` blocks in at most
+    // `memoryBytes` of slots: the largest power of two that fits, but at
+    // least 4, so that with blocks larger than a quarter of the budget the
+    // stream can still fill a block while the recorder writes two (the ring
+    // then takes 4 blocks). 8 KiB blocks in 8 MiB: the 1024 slots of the
+    // default ring; 1 MiB blocks: 8 slots.
+    static std::size_t slotCountFor(std::size_t blockBytes, std::size_t memoryBytes = kDefaultMemoryBytes)
+    {
+        std::size_t count = 4;
+        while (blockBytes > 0 && count <= memoryBytes / blockBytes / 2)
+            count <<= 1;
+        return count;
+    }
 
     // slotCount must be a power of two of at least 2 (other values are
     // rounded up to one); all slots are allocated here, once.
@@ -45,24 +60,45 @@ public:
     // false (and counts a drop) when the ring is full.
     bool push(const void* block)
     {
+        unsigned char* to = slotToFill();
+        if (!to) {
+            countDrop();
+            return false;
+        }
+        std::memcpy(to, block, std::size_t(slotBytes_));
+        commitFill();
+        return true;
+    }
+
+    // Producer side, without a copy: the slot the next block goes into, to be
+    // filled in place (for example by a DMA) and handed over with commitFill();
+    // null when the ring is full, in which case the block is the caller's
+    // to drop with countDrop(). The slot stays the producer's until
+    // commitFill(); asking again before that returns the same slot.
+    unsigned char* slotToFill()
+    {
         const std::int64_t h = head_.load(std::memory_order_relaxed);  // own index
         const std::int64_t next = (h + 1) & mask_;
         // Look at the consumer's index only when the cached copy says full,
         // so the two cores do not trade the index's cache line every block.
         if (next == tailCache_)
             tailCache_ = tail_.load(std::memory_order_acquire);  // consumer's index
-        if (next == tailCache_) {
-            // Only the producer writes the counter; relaxed is enough for a
-            // statistic read by others.
-            dropped_.store(dropped_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-            ++pendingDrops_;
-            return false;
-        }
-        std::memcpy(slot(h), block, std::size_t(slotBytes_));
+        return next == tailCache_ ? nullptr : slot(h);
+    }
+    void commitFill()
+    {
+        const std::int64_t h = head_.load(std::memory_order_relaxed);
         dropsBefore_[std::size_t(h)] = pendingDrops_;  // handed over with the slot
         pendingDrops_ = 0;
-        head_.store(next, std::memory_order_release);  // hand the filled slot over
-        return true;
+        head_.store((h + 1) & mask_, std::memory_order_release);  // hand the filled slot over
+    }
+    // A block the full ring could not take.
+    void countDrop()
+    {
+        // Only the producer writes the counter; relaxed is enough for a
+        // statistic read by others.
+        dropped_.store(dropped_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        ++pendingDrops_;
     }
 
     // Consumer side. Copies the oldest block into block (blockBytes() bytes);
@@ -73,17 +109,34 @@ public:
     // dropped between the previous pushed block and this one.
     bool pop(void* block, std::uint64_t* dropsBefore)
     {
+        const unsigned char* from = oldest(dropsBefore);
+        if (!from)
+            return false;
+        std::memcpy(block, from, std::size_t(slotBytes_));
+        release();
+        return true;
+    }
+
+    // Consumer side, without a copy: the oldest block in place (blockBytes()
+    // bytes), or null when the ring is empty; *dropsBefore as for pop(). The
+    // block stays valid until release() gives its slot back.
+    const unsigned char* oldest(std::uint64_t* dropsBefore = nullptr)
+    {
         const std::int64_t t = tail_.load(std::memory_order_relaxed);  // own index
         if (t == headCache_) {
             headCache_ = head_.load(std::memory_order_acquire);  // producer's index
             if (t == headCache_)
-                return false;
+                return nullptr;
         }
-        std::memcpy(block, slot(t), std::size_t(slotBytes_));
         if (dropsBefore)
             *dropsBefore = dropsBefore_[std::size_t(t)];
+        return slot(t);
+    }
+    // Gives the slot oldest() returned back to the producer.
+    void release()
+    {
+        const std::int64_t t = tail_.load(std::memory_order_relaxed);
         tail_.store((t + 1) & mask_, std::memory_order_release);  // give the slot back
-        return true;
     }
 
     // Blocks waiting; exact when called from either side while the other is

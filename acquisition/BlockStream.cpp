@@ -26,25 +26,50 @@ constexpr unsigned long kRampPauseMs = 1;
 
 namespace acquisition {
 
-void fillRampBlock(unsigned char* block8192)
+void fillRampBlock(unsigned char* block, std::size_t bytes)
 {
-    for (int i = 0; i < 4096; ++i)
-        qToLittleEndian<qint16>(qint16(i), block8192 + 2 * i);
+    for (std::size_t i = 0; i < bytes / 2; ++i)
+        qToLittleEndian<quint16>(quint16(i), block + 2 * i);
+}
+
+bool BlockStream::validBlockBytes(qint64 bytes)
+{
+    return bytes >= qint64(kUnitBytes) && bytes <= (qint64(64) << 20) && (bytes & (bytes - 1)) == 0;
+}
+
+bool BlockStream::setBlockBytes(qint64 bytes)
+{
+    if (!validBlockBytes(bytes))
+        return false;
+    blockUnits_ = quint32(bytes / kUnitBytes);
+    blockBuffer_.assign(std::size_t(bytes / 4), 0u);
+    return true;
+}
+
+void BlockStream::endStream(int status, const char* what)
+{
+    boardError_.store(status);
+    qDebug() << "continuous transfer: the board stopped answering (" << what << "status" << status
+             << KelPcieStatusName(status) << "); the stream ends after the last good block";
 }
 
 void BlockStream::restart()
 {
     readUnit_ = startUnit_ > ddrLastUnit_ ? 0 : startUnit_;
+    boardError_.store(0);
     if (deviceHandle != 0) {
         const quint64 armings = streamArmings();
         if (streamedBefore_ && armings == armingOfLastRun_) {
             // The board kept streaming since the last run: what it wrote
             // meanwhile was never asked for, so begin where it writes now.
             quint32 writeUnit = 0;
+            int status = 0;
             {
                 std::lock_guard<std::mutex> device(deviceMutex());
-                KelPcieReadData(deviceHandle, boardreg::WritePointer, &writeUnit);
+                status = KelPcieReadData(deviceHandle, boardreg::WritePointer, &writeUnit);
             }
+            if (status != 0)
+                endStream(status, "write pointer");
             readUnit_ = writeUnit > ddrLastUnit_ ? 0 : writeUnit;
         }
         streamedBefore_ = true;
@@ -57,10 +82,15 @@ void BlockStream::restart()
 
 void BlockStream::run(const std::atomic<bool>& stop, BlockRing* ring)
 {
+    if (ring && ring->blockBytes() != blockBytes()) {
+        qDebug() << "continuous transfer: the ring holds blocks of" << ring->blockBytes() << "bytes, not"
+                 << blockBytes() << "; nothing is recorded";
+        ring = nullptr;
+    }
     const bool board = deviceHandle != 0;
     if (!board)
-        fillRampBlock(reinterpret_cast<unsigned char*>(blockBuffer_.data()));
-    while (!stop.load()) {
+        fillRampBlock(reinterpret_cast<unsigned char*>(blockBuffer_.data()), blockBuffer_.size() * 4);
+    while (!stop.load() && boardError_.load() == 0) {
         if (board) {
             streamBoardBlock(stop, ring);
         } else {
@@ -117,7 +147,12 @@ void BlockStream::streamBoardBlock(const std::atomic<bool>& stop, BlockRing* rin
             return;
         quint32 status = 0;
         device.lock();
-        KelPcieReadData(deviceHandle, boardreg::WritePointer, &status);
+        const int readStatus = KelPcieReadData(deviceHandle, boardreg::WritePointer, &status);
+        if (readStatus != 0) {
+            device.unlock();
+            endStream(readStatus, "write pointer");
+            return;
+        }
         if (blockWritten(status, lastRead, wrapped))
             break;
         device.unlock();
@@ -131,24 +166,30 @@ void BlockStream::streamBoardBlock(const std::atomic<bool>& stop, BlockRing* rin
     // The next block starts at the first unit this one leaves unread: right
     // after its last unit, or at unit 0 when it ends on the ring's last unit.
     readUnit_ = wrapped ? last : (last == ddrLastUnit_ ? 0 : last + 1);
+    // Straight into the ring's next slot; into the staging block, to be
+    // dropped, when the ring is full.
+    unsigned char* slot = ring ? ring->slotToFill() : nullptr;
+    quint32* const into = slot ? reinterpret_cast<quint32*>(slot) : blockBuffer_.data();
     KelPcieWriteData(deviceHandle, boardreg::TransferStart, start);
     int dmaStatus = 0;
     if (!wrapped) {
         KelPcieWriteData(deviceHandle, boardreg::TransferUnits, blockUnits_);
         KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
-        dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer_.data(), quint64(blockGroups_) * 32);
+        dmaStatus = KelPcieReadDMA(deviceHandle, 0, into, quint64(blockUnits_) * kUnitBytes);
     } else {
         // The block runs past the ring's last unit: its head comes from the end
         // of the ring, its tail from unit 0, both landing contiguously.
         const quint32 headUnits = blockUnits_ - tail;
         KelPcieWriteData(deviceHandle, boardreg::TransferUnits, headUnits);
         KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
-        KelPcieReadDMA(deviceHandle, 0, blockBuffer_.data(), quint64(headUnits) * kUnitBytes);
+        dmaStatus = KelPcieReadDMA(deviceHandle, 0, into, quint64(headUnits) * kUnitBytes);
         KelPcieWriteData(deviceHandle, boardreg::TransferStart, 0);
         KelPcieWriteData(deviceHandle, boardreg::TransferUnits, tail);
         KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandTransfer);
-        dmaStatus = KelPcieReadDMA(deviceHandle, 0, blockBuffer_.data() + std::size_t(headUnits) * kUnitBytes / 4,
-                                   quint64(tail) * kUnitBytes);
+        const int tailStatus = KelPcieReadDMA(deviceHandle, 0, into + std::size_t(headUnits) * kUnitBytes / 4,
+                                              quint64(tail) * kUnitBytes);
+        if (dmaStatus == 0)
+            dmaStatus = tailStatus;
     }
     device.unlock();
     if (dmaStatus != 0) {
@@ -161,8 +202,10 @@ void BlockStream::streamBoardBlock(const std::atomic<bool>& stop, BlockRing* rin
                      << "(" << failedBlocks_ << "so far)";
         return;
     }
-    if (ring)
-        ring->push(blockBuffer_.data());
+    if (slot)
+        ring->commitFill();
+    else if (ring)
+        ring->countDrop();
 }
 
 } // namespace acquisition

@@ -136,8 +136,13 @@ void WorkThread::run()
     while (!stopRequested_.load()) {
         if (source)
             recordPass(*source, mode != acquisition::kModeLocalFile);
-        else
+        else {
             blockStream_.run(streamStop_, blockRing_);
+            // A board that stopped answering ends the run: the recorder
+            // drains what it has and closes the file.
+            if (blockStream_.boardError() != 0)
+                break;
+        }
     }
 
     {

@@ -88,6 +88,13 @@ public:
     // Test seam: the DDR unit at which a continuous run starts reading (0 in
     // the program), so that a block crossing the ring's end can be provoked.
     void setStreamStartUnit(quint32 unit) { blockStream_.setStartUnit(unit); }
+    // Continuous transfer's block size (BlockStream::setBlockBytes): set
+    // while not running; the block ring must have blocks of this size.
+    bool setStreamBlockBytes(qint64 bytes) { return blockStream_.setBlockBytes(bytes); }
+    // The driver status that ended the last continuous run early (0: none):
+    // a board that vanished ends the run by itself, with this set. Read after
+    // the run ended (isRunning() false) or from any thread as a snapshot.
+    int streamBoardError() const { return blockStream_.boardError(); }
 
     // Guards the frame buffers and the stop request (see above). A std::mutex
     // rather than a QMutex so that ThreadSanitizer sees the hand-over of the

@@ -24,6 +24,7 @@ Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QOb
 {
     if (ring)
         blockBytes_ = std::clamp(blockBytes, 0, int(ring->blockBytes()));
+    rotationCheckBlocks_ = rotationCheckBlocksFor(blockBytes_);
 }
 
 Writer::~Writer()
@@ -157,6 +158,8 @@ void Writer::record(Summary& current)
     // incomplete), once when it closes. A metadata failure is logged once
     // and never ends the recording: the samples matter more.
     const qint64 groupsPerBlock = blockBytes_ / recordingmeta::kGroupBytes;
+    // The metadata states the block size the file was really written in.
+    metadata_.blockBytes = blockBytes_;
     recordingmeta::Recording part = metadata_;
     qint64 groupsBefore = 0;       // in earlier parts
     qint64 droppedGroups = 0;      // dropped so far in the whole recording
@@ -218,7 +221,9 @@ void Writer::record(Summary& current)
             break;
         }
         std::uint64_t dropsBefore = 0;
-        if (blockRing_->pop(writeBuffer_.get(), &dropsBefore)) {
+        // Written from its slot in the ring, which is given back after the
+        // write: one copy less per block than staging it.
+        if (const unsigned char* block = blockRing_->oldest(&dropsBefore)) {
             if (drainLeft > 0)
                 --drainLeft;
             if (dropsBefore > 0) {
@@ -228,7 +233,8 @@ void Writer::record(Summary& current)
                 part.gaps.push_back({groupsInPart(), current.blocksWritten * groupsPerBlock + droppedGroups,
                                      dropsBefore});
             }
-            const qint64 written = file->write(reinterpret_cast<const char*>(writeBuffer_.get()), blockBytes_);
+            const qint64 written = file->write(reinterpret_cast<const char*>(block), blockBytes_);
+            blockRing_->release();
             if (written != blockBytes_) {
                 fail("write failed");
                 break;

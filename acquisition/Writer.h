@@ -1,8 +1,10 @@
 // Writer: the recorder thread of continuous transfer. It drains the BlockRing
-// into time-stamped sample files, one write per block from a staging buffer
-// allocated once, and starts a new file once the current one has grown past
-// 10 GiB (checked every 10000 blocks, so a file closes at the first such
-// multiple after the limit).
+// into time-stamped sample files, one write per block straight from its slot
+// in the ring (given back after the write), whatever the ring's block size,
+// and starts a new file once the current one has grown past
+// 10 GiB (checked every 10000 blocks of 8 KiB, that is every 80 MiB or so
+// whatever the block size, so a file closes at the first such check after
+// the limit).
 //
 // File names: "_" and the local time "yyyyMMddhhmmsszzz" inserted before the
 // last four characters of the base name ("samples.bin" ->
@@ -45,6 +47,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -85,6 +88,14 @@ public:
     };
     // The last finished recording (safe from any thread).
     Summary lastSummary() const;
+
+    // Blocks between two looks at the file's size: 10000 blocks of 8 KiB, as
+    // many bytes at other sizes (at least one block), so that a file of 4 MiB
+    // blocks still rolls over near 10 GiB rather than at 40 GB.
+    static qint64 rotationCheckBlocksFor(int blockBytes)
+    {
+        return std::max<qint64>(1, kDefaultRotationCheckBlocks * 8192 / std::max(1, blockBytes));
+    }
 
     // "_" + local time inserted before the last four characters of base.
     static QString timestampedName(const QString& base, const QDateTime& when);

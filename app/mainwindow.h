@@ -213,6 +213,7 @@ private:
     QSplitter* plotSplitter = nullptr;
     BlockRing* blockRing = nullptr;       // shared by workThread and writer; released by the destructor
     Writer* writer = nullptr;             // no QObject parent; stopped and released by the destructor
+    qint64 streamBlockBytes = 8192;       // chosen in the settings; taken at the next recording
     // The single acquisition's replay: its position (the next record) lasts
     // from one Single to the next and restarts when the trigger source changes.
     // Until a file is chosen it replays the acquisition thread's default file.
@@ -236,6 +237,9 @@ private:
     qint64 recordingBlocksAtStart = 0;
     quint64 recordingDropsAtStart = 0;
     qint64 recordingStartMs = 0;
+    // Before a recording, while neither thread runs: a new ring and recorder
+    // when the block size chosen in the settings differs from the ring's.
+    void resizeStreamRing();
     void startRecordingFeedback();
     void updateRecordingFeedback();
 

@@ -75,8 +75,10 @@ int MainWindow::applyRunState()
         writer->wait();
     }
     if (recording && !writer->isRunning()) {
-        if (!workThread->isRunning())
+        if (!workThread->isRunning()) {
+            resizeStreamRing();
             writer->discardLeftovers();
+        }
         writer->setMetadata(acquisition::streamRecordingMetadata(
             sampleRateHz, QStringLiteral("H452 ") + QCoreApplication::applicationVersion(),
             deviceHandle != 0 ? QStringLiteral("H452 4-channel digitizer") : QStringLiteral("none (ramp pattern)")));
@@ -181,6 +183,30 @@ bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double>
     }
 }
 
+void MainWindow::resizeStreamRing()
+{
+    if (blockRing && qint64(blockRing->blockBytes()) == streamBlockBytes)
+        return;
+    // Neither the stream nor the recorder runs: a ring and a recorder of the
+    // chosen block size replace the old ones, in the same bounded memory.
+    BlockRing* ring = nullptr;
+    try {
+        ring = new BlockRing(BlockRing::slotCountFor(std::size_t(streamBlockBytes)), std::size_t(streamBlockBytes));
+    } catch (const std::bad_alloc&) {
+        qDebug() << "recording: no memory for blocks of" << streamBlockBytes << "bytes; keeping"
+                 << blockRing->blockBytes();
+        streamBlockBytes = qint64(blockRing->blockBytes());
+        return;
+    }
+    delete writer;
+    delete blockRing;
+    blockRing = ring;
+    writer = new Writer(blockRing, QStringLiteral("samples.bin"), int(streamBlockBytes));
+    workThread->setBlockRing(blockRing);
+    workThread->setStreamBlockBytes(streamBlockBytes);
+    qDebug() << "recording: blocks of" << streamBlockBytes << "bytes," << blockRing->slotCount() << "ring slots";
+}
+
 void MainWindow::startRecordingFeedback()
 {
     if (!labRecording) {
@@ -213,7 +239,7 @@ void MainWindow::updateRecordingFeedback()
         return;
     }
     const double seconds = double(QDateTime::currentMSecsSinceEpoch() - recordingStartMs) / 1000.0;
-    const double bytes = double(writer->blocksWritten() - recordingBlocksAtStart) * double(BlockRing::kDefaultSlotBytes);
+    const double bytes = double(writer->blocksWritten() - recordingBlocksAtStart) * double(blockRing->blockBytes());
     const double mbPerS = seconds > 0 ? bytes / 1e6 / seconds : 0.0;
     labRecording->setText(QStringLiteral("%1 s  %2 MB  %3 MB/s  %4")
                               .arg(seconds, 0, 'f', 1)

@@ -71,6 +71,7 @@ void MainWindow::setupConnections()
     // The dialog's flags live only during the emission; onShowStateChange
     // runs inside it (both objects live on this thread).
     connect(settingsDialog, &Settings::sigShowStateChange, this, &MainWindow::onShowStateChange);
+    connect(settingsDialog, &Settings::sigBlockSizeChange, this, [this](qint64 bytes) { streamBlockBytes = bytes; });
 
     eyeChannel = ui->comBoxEyeChn->currentIndex();
     connectAxisRangeSnapshot();

@@ -1,9 +1,13 @@
 // The settings dialog: rate entry and panel switches.
 #include "Settings.h"
+#include "BlockSize.h"
 #include "SampleRate.h"
 #include "ui_Settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QDebug>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +26,30 @@ Settings::Settings(QWidget* parent)
     for (QCheckBox* box : {ui->checkBoxTime, ui->checkBoxMeasure, ui->checkBoxFreq, ui->checkBoxFreqRsp,
                            ui->checkBoxConstellation, ui->checkBoxEye})
         connect(box, &QCheckBox::stateChanged, this, &Settings::oncheckShowStateChanged);
+
+    // The block size of continuous transfer, on its own row below the rate.
+    auto* label = new QLabel(tr("传输块大小"), ui->widgetAcquisition);
+    label->setObjectName(QStringLiteral("labBlockSize"));
+    label->setFont(ui->labSampleRate->font());
+    auto* box = new QComboBox(ui->widgetAcquisition);
+    box->setObjectName(QStringLiteral("comBoxBlockSize"));
+    box->setMaximumSize(ui->comBoxMethod->maximumSize());
+    for (qint64 bytes = blocksize::kMinBytes; bytes <= blocksize::kMaxBytes; bytes *= 2) {
+        box->addItem(blocksize::bytesText(bytes), bytes);
+        if (bytes == blocksize::kDefaultBytes)
+            box->setCurrentIndex(box->count() - 1);
+    }
+    const int row = ui->gridLayoutAcquisition->rowCount();
+    ui->gridLayoutAcquisition->addWidget(label, row, 0);
+    ui->gridLayoutAcquisition->addWidget(box, row, ui->gridLayoutAcquisition->columnCount() - 1);
+    connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &Settings::onBlockSizeChosen);
+}
+
+void Settings::onBlockSizeChosen(int index)
+{
+    auto* box = findChild<QComboBox*>(QStringLiteral("comBoxBlockSize"));
+    if (box && index >= 0)
+        emit sigBlockSizeChange(box->itemData(index).toLongLong());
 }
 
 Settings::~Settings()

@@ -4,6 +4,11 @@
 // sigSampleRateChange; its display page has six switches whose states it
 // announces, 1 ms after the last change, through sigShowStateChange.
 //
+// The acquisition page also chooses the block size of continuous transfer
+// (comBoxBlockSize, built here rather than in the form: 4 KiB to 16 MiB,
+// 8 KiB by default), announced through sigBlockSizeChange; the window takes
+// it at the next recording.
+//
 // The record-length field and button, the sampling-method, sampling-mode and
 // interpolation choices and the manual-override switch are shown for the
 // look of a full instrument dialog but have no behaviour: the record length
@@ -45,6 +50,8 @@ signals:
     // Eye; show[6..9] are always false. The array lives only during the
     // emission, so receivers copy what they keep (connect directly).
     void sigShowStateChange(bool show[10]);
+    // The chosen block size of continuous transfer, in bytes.
+    void sigBlockSizeChange(qint64 bytes);
 
 private slots:
     void onbtnSampleRateClicked();
@@ -52,6 +59,8 @@ private slots:
 
 private:
     void emitShowState();
+
+    void onBlockSizeChosen(int index);
 
     // Merges a burst of switch changes into one announcement.
     QTimer* showStateTimer;

@@ -1223,6 +1223,10 @@
         <translation>Settings</translation>
     </message>
     <message>
+        <source>传输块大小</source>
+        <translation>Transfer block size</translation>
+    </message>
+    <message>
         <source>水平</source>
         <translation>Horizontal</translation>
     </message>

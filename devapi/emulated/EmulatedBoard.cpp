@@ -20,6 +20,7 @@ void Emulator::configure()
         boards.back()->index = i;
     }
     ++generation;
+    dmaCalls = 0;
     start = std::chrono::steady_clock::now();
     configured = true;
 }

@@ -46,6 +46,47 @@ void assignInterval(Board &b, uint32_t begin, uint32_t end, Span span)
     m[begin] = span;
 }
 
+// The ramp's bytes over one period: word w is w mod 65536, so 65536 words
+// (128 KiB) repeat exactly, and the ring (2^26 units of 64 bytes) holds a
+// whole number of periods.
+constexpr uint64_t kRampPeriodBytes = 65536 * 2;
+
+const uint8_t *rampPeriod()
+{
+    static const std::vector<uint8_t> bytes = [] {
+        std::vector<uint8_t> v(kRampPeriodBytes);
+        for (uint64_t w = 0; w < 65536; ++w) {
+            v[2 * w] = static_cast<uint8_t>(w & 0xFF);
+            v[2 * w + 1] = static_cast<uint8_t>(w >> 8);
+        }
+        return v;
+    }();
+    return bytes.data();
+}
+
+// The ramp (and unit marks) from absolute ring byte `at` on: copies of the
+// precomputed period, so the emulated board moves gigabytes per second and
+// a bus-cost model, not the synthesis, bounds a streaming benchmark.
+void copyRamp(uint8_t *dst, uint64_t at, uint64_t length, bool unitMarks)
+{
+    const uint8_t *period = rampPeriod();
+    for (uint64_t done = 0; done < length;) {
+        const uint64_t phase = (at + done) % kRampPeriodBytes;
+        const uint64_t n = std::min(length - done, kRampPeriodBytes - phase);
+        std::memcpy(dst + done, period + phase, n);
+        done += n;
+    }
+    if (!unitMarks)
+        return;
+    // The first four bytes of each unit: its index (low 16 bits, high 16 bits).
+    for (uint64_t unitAt = at / 64 * 64; unitAt < at + length; unitAt += 64) {
+        const uint32_t u = static_cast<uint32_t>(unitAt / 64) & kRingMask;
+        for (uint64_t i = 0; i < 4; ++i)
+            if (unitAt + i >= at && unitAt + i < at + length)
+                dst[unitAt + i - at] = static_cast<uint8_t>(u >> (8 * i));
+    }
+}
+
 } // namespace
 
 void Emulator::writeSpan(Board &b, uint32_t begin, uint64_t units, int64_t firstSample,
@@ -113,6 +154,11 @@ void Emulator::synthUnits(const Board &b, uint32_t firstUnit, uint32_t units, in
 void Emulator::readRing(Board &b, uint8_t *dst, uint64_t length)
 {
     const uint32_t start = b.regs[boardreg::TransferStart] & kRingMask;
+    if (config.ramp) {
+        copyRamp(dst, static_cast<uint64_t>(start) * 64 + b.dmaCursorBytes, length, config.unitMarks);
+        b.dmaCursorBytes += length;
+        return;
+    }
     std::vector<int16_t> chunk;
     uint64_t copied = 0;
     while (copied < length) {

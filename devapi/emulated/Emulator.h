@@ -53,6 +53,18 @@ struct Config {
     double streamUnitsPerS = 250000;
     bool daAccept = true;
     std::string tracePath;
+    // The bus-cost model (LOMPCIE_COST_*, LOMPCIE_LINK_BYTES_PER_S): what a
+    // register write, a register read and a DMA call last at least, and the
+    // link's bytes per second a DMA's bytes take on top of its call cost.
+    // 0: not charged (the default: every call answers at memory speed).
+    double costWriteNs = 0;
+    double costReadNs = 0;
+    double costDmaNs = 0;
+    double linkBytesPerS = 0;
+    // LOMPCIE_VANISH_AFTER_DMA=n: after n ReadDMA calls the board is gone
+    // (unplugged, driver lost): register and DMA calls on an open handle
+    // fail with LOMPCIE_ERR_NODEVICE. Default: never.
+    uint64_t vanishAfterDma = UINT64_MAX;
 };
 
 // Reads the LOMPCIE_* variables; malformed values are reported on stderr
@@ -108,6 +120,15 @@ struct Emulator {
     std::vector<std::unique_ptr<Board>> boards;
     uint32_t generation = 0;
     std::chrono::steady_clock::time_point start;
+    uint64_t dmaCalls = 0; // ReadDMA calls since configure() (LOMPCIE_VANISH_AFTER_DMA)
+
+    // Whether the board has vanished (Config::vanishAfterDma).
+    bool vanished() const { return dmaCalls >= config.vanishAfterDma; }
+    // The modelled duration of a DMA of `bytes` bytes, in ns (0: model off).
+    double dmaCostNs(uint64_t bytes) const
+    {
+        return config.costDmaNs + (config.linkBytesPerS > 0 ? double(bytes) * 1e9 / config.linkBytesPerS : 0.0);
+    }
 
     // ---- Boards and handles (EmulatedBoard.cpp) ----
     // Re-reads the environment and forgets every board, handle and capture.

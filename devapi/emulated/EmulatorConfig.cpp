@@ -73,6 +73,12 @@ Config readConfig()
         c.daAccept = std::strcmp(a, "0") != 0;
     if (const char *t = env("LOMPCIE_TRACE"))
         c.tracePath = t;
+    envNumber("LOMPCIE_COST_WRITE_NS", c.costWriteNs);
+    envNumber("LOMPCIE_COST_READ_NS", c.costReadNs);
+    envNumber("LOMPCIE_COST_DMA_NS", c.costDmaNs);
+    envNumber("LOMPCIE_LINK_BYTES_PER_S", c.linkBytesPerS);
+    if (envNumber("LOMPCIE_VANISH_AFTER_DMA", d))
+        c.vanishAfterDma = static_cast<uint64_t>(d);
     return c;
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 
 namespace lompcie {
 
@@ -47,6 +48,42 @@ using lompcie::Board;
 using lompcie::DmaSource;
 using lompcie::Emulator;
 using lompcie::emu;
+
+// The bus-cost model's charge for one call: made first thing in the call
+// (before the emulator's lock), given the call's modelled duration while the
+// lock is held, and paid when the call returns, after the lock is let go.
+// The call then lasts max(its own work, the modelled time): synthesising
+// the data is the device's work on a real board, so it is counted toward the
+// modelled time, not added to it. The wait is a busy-wait on the steady
+// clock, because a sleep lasts tens of microseconds longer than asked and
+// the costs are 0.1 to 10 us. Only a wait longer than 150 us (a DMA of a
+// megabyte or more) sleeps, up to 100 us before its end, and spins the rest:
+// the thread then leaves its core to others as a driver waiting for a DMA's
+// completion would, and a wake-up that comes late only makes the call
+// longer than modelled, never shorter.
+class BusCharge {
+public:
+    BusCharge() : start_(std::chrono::steady_clock::now()) {}
+    BusCharge(const BusCharge &) = delete;
+    BusCharge &operator=(const BusCharge &) = delete;
+    void set(double ns) { ns_ = ns; }
+    ~BusCharge()
+    {
+        if (!(ns_ > 0))
+            return;
+        using namespace std::chrono;
+        const auto end = start_ + nanoseconds(static_cast<int64_t>(ns_));
+        const auto left = end - steady_clock::now();
+        if (left > microseconds(150))
+            std::this_thread::sleep_for(left - microseconds(100));
+        while (steady_clock::now() < end) {
+        }
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_;
+    double ns_ = 0;
+};
 
 std::string hex(const uint8_t *p, uint64_t n)
 {
@@ -139,6 +176,7 @@ LOMPCIE_API int32_t CloseDev(LomPcieHandle *handle)
 
 LOMPCIE_API int32_t WriteUint32(LomPcieHandle handle, uint64_t address, uint32_t value)
 {
+    BusCharge charge;
     Emulator &e = emu();
     std::lock_guard<std::mutex> lock(e.mutex);
     e.ensure();
@@ -146,6 +184,9 @@ LOMPCIE_API int32_t WriteUint32(LomPcieHandle handle, uint64_t address, uint32_t
     Board *b = e.boardOf(handle);
     if (!b)
         return LOMPCIE_ERR_HANDLE;
+    charge.set(e.config.costWriteNs);
+    if (e.vanished())
+        return LOMPCIE_ERR_NODEVICE;
     try {
         e.write(*b, address, value);
     } catch (const std::bad_alloc &) {
@@ -156,14 +197,19 @@ LOMPCIE_API int32_t WriteUint32(LomPcieHandle handle, uint64_t address, uint32_t
 
 LOMPCIE_API int32_t ReadUint32(LomPcieHandle handle, uint64_t address, uint32_t *value)
 {
+    BusCharge charge;
     Emulator &e = emu();
     std::lock_guard<std::mutex> lock(e.mutex);
     e.ensure();
     Board *b = e.boardOf(handle);
     int32_t result = 0;
     uint32_t v = 0;
+    if (b)
+        charge.set(e.config.costReadNs);
     if (!b)
         result = LOMPCIE_ERR_HANDLE;
+    else if (e.vanished())
+        result = LOMPCIE_ERR_NODEVICE;
     else if (!value)
         result = LOMPCIE_ERR_ARGUMENT;
     else {
@@ -180,13 +226,20 @@ LOMPCIE_API int32_t ReadUint32(LomPcieHandle handle, uint64_t address, uint32_t 
 
 LOMPCIE_API int32_t ReadDMA(LomPcieHandle handle, uint64_t address, uint32_t *buffer, uint64_t length)
 {
+    BusCharge charge;
     Emulator &e = emu();
     std::lock_guard<std::mutex> lock(e.mutex);
     e.ensure();
     Board *b = e.boardOf(handle);
     int32_t result = 0;
+    if (b) {
+        charge.set(e.dmaCostNs(length));
+        ++e.dmaCalls;
+    }
     if (!b)
         result = LOMPCIE_ERR_HANDLE;
+    else if (e.dmaCalls > e.config.vanishAfterDma)
+        result = LOMPCIE_ERR_NODEVICE;
     else if (!buffer && length > 0)
         result = LOMPCIE_ERR_ARGUMENT;
     else if (length > LOMPCIE_MAX_DMA_BYTES)

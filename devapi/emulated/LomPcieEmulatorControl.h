@@ -51,6 +51,15 @@
  *                             0 stalls it.
  *   LOMPCIE_DA_ACCEPT=0       DaAccepted never reports a DA download as
  *                             accepted (default 1: it does).
+ *   LOMPCIE_VANISH_AFTER_DMA=n  the board vanishes after n ReadDMA calls:
+ *                             every later register or DMA call on its
+ *                             handle fails with LOMPCIE_ERR_NODEVICE.
+ *   LOMPCIE_COST_WRITE_NS, LOMPCIE_COST_READ_NS, LOMPCIE_COST_DMA_NS,
+ *   LOMPCIE_LINK_BYTES_PER_S  the bus-cost model (off when unset): a
+ *                             register write, a register read and a DMA call
+ *                             last at least their cost, a DMA also its bytes
+ *                             over the link; the emulator's own work counts
+ *                             toward it (see docs/emulated-board.md).
  *   LOMPCIE_TRACE=<file>      append one line per driver call to <file>:
  *       W <register> <value>                     WriteUint32
  *       R <register> <value>                     ReadUint32 (value returned)

@@ -182,3 +182,17 @@ TEST(BlockRingStress, FullSizeBlocksArriveIntact)
     EXPECT_EQ(expect, total) << "timed out";
     EXPECT_EQ(bad, 0u);
 }
+
+TEST(BlockRingSlots, ARingOfLargerBlocksKeepsItsMemoryWithAtLeastFourSlots)
+{
+    struct Row {
+        std::size_t blockBytes, memoryBytes, slotCount;
+    };
+    const Row rows[] = {
+        {8192, BlockRing::kDefaultMemoryBytes, BlockRing::kDefaultSlotCount},  // the default ring
+        {65536, 8 << 20, 128}, {1 << 20, 8 << 20, 8}, {4 << 20, 8 << 20, 4},
+        {16 << 20, 8 << 20, 4}, {1 << 20, 64 << 20, 64}, {8192, 12 << 20, 1024},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(BlockRing::slotCountFor(r.blockBytes, r.memoryBytes), r.slotCount) << r.blockBytes << " in " << r.memoryBytes;
+}

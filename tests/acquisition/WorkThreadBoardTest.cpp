@@ -14,6 +14,7 @@
 #include "EmulatedBoard.h"
 #include "KelPcieApi.h"
 #include "LomPcieEmulatorControl.h"
+#include "RecordingMeta.h"
 #include "TestSupport.h"
 #include "WorkThread.h"
 #include "Writer.h"
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -542,4 +544,117 @@ TEST_F(BoardStream, TwoRecordingsOfOneArmedStreamShareNoUnit)
         for (std::size_t i = 1; i < rec->size(); ++i)
             ASSERT_EQ((*rec)[i], (*rec)[i - 1] + 1) << "each recording is one unbroken stretch";
     EXPECT_GT(second.front(), first.back());
+}
+
+// A recording at each block size holds whole blocks, every word the ramp's
+// from the stream's start, and its metadata names the block size.
+TEST_F(BoardStream, RecordingsAtEachBlockSizeHoldTheStreamWordExact)
+{
+    for (const qint64 blockBytes : {qint64(4096), qint64(8192), qint64(64) << 10, qint64(1) << 20, qint64(4) << 20}) {
+        SCOPED_TRACE(blockBytes);
+        open("4000000");  // 256 MB/s
+        // 64 MiB of ring, so a recorder slowed by a shared machine drops
+        // nothing and the file is the stream without a gap.
+        BlockRing ring(BlockRing::slotCountFor(std::size_t(blockBytes), std::size_t(64) << 20), std::size_t(blockBytes));
+        WorkThread thread;
+        ASSERT_TRUE(thread.setStreamBlockBytes(blockBytes));
+        Writer writer(&ring, dir.filePath(QStringLiteral("bs%1.bin").arg(blockBytes)), int(blockBytes));
+        recordingmeta::Recording described;
+        described.sampleRateHz = 1e9;  // metadata without a rate reads back as unusable
+        writer.setMetadata(described);
+        writer.startRecording(QThread::NormalPriority);
+        run(thread, ring);
+        const qint64 blocks = std::max<qint64>(3, (qint64(8) << 20) / blockBytes);
+        ASSERT_TRUE(waitFor([&]() { return writer.blocksWritten() >= blocks; }, 30000));
+        thread.stopAndWait();
+        writer.requestStop();
+        ASSERT_TRUE(writer.wait(QDeadlineTimer(scaledMs(5000))));
+        const Writer::Summary summary = writer.lastSummary();
+        ASSERT_EQ(summary.files.size(), 1);
+        EXPECT_FALSE(summary.failed);
+        ASSERT_EQ(summary.blocksDropped, 0u);
+        QFile file(summary.files.front());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        ASSERT_GE(bytes.size(), blocks * blockBytes);
+        EXPECT_EQ(bytes.size() % blockBytes, 0);
+        qint64 wrong = 0;
+        for (int w = 0; w < bytes.size() / 2; ++w)
+            wrong += (uint8_t(bytes[2 * w]) | (uint8_t(bytes[2 * w + 1]) << 8)) != (w & 0xffff);
+        EXPECT_EQ(wrong, 0);
+        const recordingmeta::ReadBack meta = recordingmeta::readFor(summary.files.front());
+        ASSERT_TRUE(meta.ok) << meta.reason.toStdString();
+        EXPECT_EQ(meta.groupsPerBlock, blockBytes / 32);
+        EXPECT_TRUE(meta.complete);
+        EmulatedBoard::reset();
+    }
+    // A size the stream cannot move is refused and the size kept.
+    WorkThread thread;
+    for (const qint64 bad : {qint64(0), qint64(32), qint64(12288), qint64(128) << 20})
+        EXPECT_FALSE(thread.setStreamBlockBytes(bad)) << bad;
+}
+
+// The default stream: blocks of 128 units moved by the designed sequence, a
+// read of the write pointer, the transfer's start, its 128 units, the
+// transfer command and one DMA of 8192 bytes.
+TEST_F(BoardStream, TheDefaultStreamMoves8KiBBlocksWithTheDesignedRegisterSequence)
+{
+    open();
+    BlockRing ring;
+    ASSERT_EQ(ring.blockBytes(), 8192u);
+    ASSERT_EQ(ring.slotCount(), 1024u);
+    WorkThread thread;
+    run(thread, ring);
+    ASSERT_TRUE(waitFor([&]() { return ring.size() >= 3; }));
+    thread.stopAndWait();
+    QList<QByteArray> lines = traceLines();
+    // From the first read of the write pointer on.
+    while (!lines.isEmpty() && !lines.front().startsWith("R 884 "))
+        lines.removeFirst();
+    int blocks = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!lines[i].startsWith("DR "))
+            continue;
+        ASSERT_GE(i, 4);
+        EXPECT_TRUE(lines[i - 4].startsWith("R 884 ")) << lines[i - 4].constData();
+        EXPECT_EQ(lines[i - 3], QByteArray("W 804 ") + QByteArray::number(128 * blocks));
+        EXPECT_EQ(lines[i - 2], QByteArray("W 808 128"));
+        EXPECT_EQ(lines[i - 1], QByteArray("W 768 2"));
+        EXPECT_EQ(lines[i], QByteArray("DR 0 8192 0"));
+        ++blocks;
+    }
+    EXPECT_GE(blocks, 3);
+}
+
+// The bus-cost model makes each call last at least its configured cost
+// (lower bounds only: a shared machine may make calls slower, never faster).
+TEST_F(BoardStream, TheBusCostModelChargesEachCallItsCost)
+{
+    struct Row {
+        const char* variable;
+        const char* value;
+        double secondsPerCall;
+        std::function<void()> call;
+    };
+    std::vector<quint32> buffer(1 << 18);  // 1 MiB
+    quint32 value = 0;
+    const Row rows[] = {
+        {"LOMPCIE_COST_WRITE_NS", "2000000", 0.002, [] { KelPcieWriteData(deviceHandle, 804, 0); }},
+        {"LOMPCIE_COST_READ_NS", "3000000", 0.003, [&] { KelPcieReadData(deviceHandle, 884, &value); }},
+        {"LOMPCIE_COST_DMA_NS", "1000000", 0.001, [&] { KelPcieReadDMA(deviceHandle, 0, buffer.data(), 4096); }},
+        // 1 MiB over a link of 500 MB/s: 2.1 ms on top of nothing.
+        {"LOMPCIE_LINK_BYTES_PER_S", "500000000", double(1 << 20) / 500e6,
+         [&] { KelPcieReadDMA(deviceHandle, 0, buffer.data(), 1 << 20); }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.variable);
+        qputenv(r.variable, r.value);
+        open(nullptr, nullptr, 0, false);
+        const auto begin = std::chrono::steady_clock::now();
+        for (int i = 0; i < 4; ++i)
+            r.call();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        EXPECT_GE(seconds, 4 * r.secondsPerCall);
+        EmulatedBoard::reset();
+    }
 }

@@ -58,6 +58,15 @@ TEST(WriterNaming, TimeStampGoesBeforeTheExtension)
               QStringLiteral("/data/run_20260102235959999.bin"));
 }
 
+// Larger blocks are looked at as often per byte: a file of 4 MiB blocks
+// rolls over near 10 GiB, not after 10000 blocks (40 GB).
+TEST(WriterNaming, RollOverIsCheckedAboutEvery80MiBWhateverTheBlockSize)
+{
+    const int sizes[][2] = {{8192, 10000}, {65536, 1250}, {1 << 20, 78}, {4 << 20, 19}, {16 << 20, 4}, {0, 81920000}};
+    for (const auto& row : sizes)
+        EXPECT_EQ(Writer::rotationCheckBlocksFor(row[0]), row[1]) << row[0];
+}
+
 TEST(WriterRecording, WritesEveryBlockInOrderIntoANewTimeStampedFile)
 {
     QTemporaryDir dir;

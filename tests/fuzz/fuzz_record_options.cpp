@@ -1,7 +1,7 @@
 // h452-record's command line, through the same steps as its main(): the
 // options, then the rate text through the settings' parser and snapping.
 // A command line is refused with a reason or yields limits that are 0 (none)
-// or positive and finite; a rate the program accepts is finite and positive.
+// or positive and finite, a block size the stream accepts, a bounded ring; a rate the program accepts is finite and positive.
 #include "FuzzCheck.h"
 #include "RecordOptions.h"
 #include "SampleRate.h"
@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     FUZZ_CHECK(std::isfinite(o.durationS) && o.durationS >= 0);
     FUZZ_CHECK(o.sizeBytes >= 0);
+    FUZZ_CHECK(blocksize::blockBytesProblem(o.blockBytes).isEmpty());
+    FUZZ_CHECK(o.ringBytes > 0 && o.ringBytes <= (qint64(4) << 30));
     if (!o.rate.isEmpty()) {
         TypedSampleRate typed;
         SampleRateChoice rate;

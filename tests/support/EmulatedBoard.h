@@ -72,7 +72,9 @@ public:
         KelPcieClose();
         deviceHandle = 0;
         for (const char* name : {"LOMPCIE_BOARDS", "LOMPCIE_TRACE", "LOMPCIE_PATTERN", "LOMPCIE_STREAM_RATE",
-                                 "LOMPCIE_TRIGGER_DELAY_MS", "KELPCIE_POLL_SLEEP_US"})
+                                 "LOMPCIE_TRIGGER_DELAY_MS", "KELPCIE_POLL_SLEEP_US", "LOMPCIE_COST_WRITE_NS",
+                                 "LOMPCIE_COST_READ_NS", "LOMPCIE_COST_DMA_NS", "LOMPCIE_LINK_BYTES_PER_S",
+                                 "LOMPCIE_VANISH_AFTER_DMA"})
             qunsetenv(name);
         LomPcieResetEmulator();
     }

@@ -72,6 +72,10 @@ TEST(RecordCli, ExitStatusesOfBadArgumentsAndMissingBoardOrFolder)
         {{"--size", "12x", "--output", out}, "1", 2},
         {{"--sample-rate", "fast", "--output", out}, "1", 2},
         {{"--colour", "red"}, "1", 2},
+        {{"--block-size", "3000", "--output", out}, "1", 2},
+        {{"--block-size", "32M", "--output", out}, "1", 2},
+        {{"--block-size", "big", "--output", out}, "1", 2},
+        {{"--ring-memory", "0", "--output", out}, "1", 2},
         {{"--duration", "1", "--output", out + "/missing"}, "1", 1},
         {{"--duration", "1", "--output", out}, "0", 1},
     };
@@ -101,4 +105,28 @@ TEST(RecordCli, SigtermMidRecordingLeavesWholeBlocksAndCompleteMetadata)
     ASSERT_TRUE(meta.ok) << meta.reason.toStdString();
     EXPECT_TRUE(meta.complete);
     EXPECT_DOUBLE_EQ(meta.sampleRateHz, 250e6);
+}
+
+// A board that stops answering mid-recording (its driver fails every call
+// after the fifth block's DMA): exit status 1, the file its five good blocks,
+// the metadata complete and naming the block size.
+TEST(RecordCli, ABoardThatVanishesEndsTheRecordingAfterItsLastGoodBlock)
+{
+    QTemporaryDir dir;
+    setenv("LOMPCIE_VANISH_AFTER_DMA", "5", 1);
+    setenv("LOMPCIE_STREAM_RATE", "10000000", 1);
+    const pid_t pid = spawn({"--duration", "60", "--block-size", "64K", "--sample-rate", "1GS/s", "--output",
+                             dir.path().toStdString()},
+                            "1");
+    unsetenv("LOMPCIE_VANISH_AFTER_DMA");
+    unsetenv("LOMPCIE_STREAM_RATE");
+    EXPECT_EQ(finish(pid), 1);
+    const QStringList names = QDir(dir.path()).entryList({QStringLiteral("*.bin")}, QDir::Files);
+    ASSERT_EQ(names.size(), 1);
+    const QString bin = dir.filePath(names.front());
+    EXPECT_EQ(QFileInfo(bin).size(), 5 * 65536);
+    const recordingmeta::ReadBack meta = recordingmeta::readFor(bin);
+    ASSERT_TRUE(meta.ok) << meta.reason.toStdString();
+    EXPECT_TRUE(meta.complete);
+    EXPECT_EQ(meta.groupsPerBlock, 65536 / 32);
 }

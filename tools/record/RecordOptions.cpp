@@ -10,6 +10,7 @@ namespace h452 {
 const char* recordUsage()
 {
     return "usage: h452-record [--resource RES] [--sample-rate RATE] [--duration S] [--size BYTES] [--output DIR]\n"
+           "                   [--block-size BYTES] [--ring-memory BYTES]\n"
            "Records the H452 board's continuous transfer into time-stamped .bin files with\n"
            "SigMF metadata beside them, until the duration or size is reached or Ctrl-C.\n"
            "  --resource RES     board resource string (default: the first board found)\n"
@@ -17,6 +18,10 @@ const char* recordUsage()
            "  --duration S       seconds to record (a positive number)\n"
            "  --size BYTES       bytes to record (a positive whole number)\n"
            "  --output DIR       folder of the files (default: the working directory)\n"
+           "  --block-size BYTES bytes per transfer and per write, a power of two from 4K to 16M\n"
+           "                     (suffixes K, M: 64K, 1M; default 8K)\n"
+           "  --ring-memory BYTES memory of the ring of blocks between board and disk (default 8M;\n"
+           "                     it holds at least 4 blocks)\n"
            "Exit status: 0 nothing dropped, 3 blocks dropped, 2 bad arguments, 1 board or file error.\n";
 }
 
@@ -34,7 +39,7 @@ std::string parseRecordOptions(int argc, const char* const* argv, RecordOptions&
             value = name.substr(eq + 1);
             name = name.substr(0, eq);
         } else if (name == "--resource" || name == "--sample-rate" || name == "--duration" || name == "--size"
-                   || name == "--output") {
+                   || name == "--output" || name == "--block-size" || name == "--ring-memory") {
             if (i + 1 >= argc)
                 return name + " needs a value";
             value = argv[++i];
@@ -61,6 +66,19 @@ std::string parseRecordOptions(int argc, const char* const* argv, RecordOptions&
             o.sizeBytes = s;
         } else if (name == "--output") {
             o.output = QString::fromLocal8Bit(value.c_str());
+        } else if (name == "--block-size") {
+            qint64 bytes = 0;
+            if (!blocksize::parseBytes(QString::fromLocal8Bit(value.c_str()), &bytes))
+                return "--block-size must be a size such as 8192, 64K or 1M, not '" + value + "'";
+            const QString problem = blocksize::blockBytesProblem(bytes);
+            if (!problem.isEmpty())
+                return "--block-size '" + value + "' is " + problem.toStdString() + " (a power of two from 4K to 16M)";
+            o.blockBytes = bytes;
+        } else if (name == "--ring-memory") {
+            qint64 bytes = 0;
+            if (!blocksize::parseBytes(QString::fromLocal8Bit(value.c_str()), &bytes) || bytes > (qint64(4) << 30))
+                return "--ring-memory must be a size such as 8M or 256M (at most 4G), not '" + value + "'";
+            o.ringBytes = bytes;
         } else {
             return "unknown argument '" + name + "'";
         }

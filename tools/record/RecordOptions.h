@@ -3,6 +3,8 @@
 // exactly as main() does). Qt Core only.
 #pragma once
 
+#include "BlockSize.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -16,6 +18,11 @@ struct RecordOptions {
     double durationS = 0;                 // --duration: 0 means no limit, else finite and > 0
     qint64 sizeBytes = 0;                 // --size: 0 means no limit, else > 0
     QString output = QStringLiteral(".");  // --output folder
+    // --block-size: bytes per transfer and per write, a block size
+    // blocksize::blockBytesProblem() accepts (a power of two, 4 KiB .. 16 MiB)
+    qint64 blockBytes = blocksize::kDefaultBytes;
+    // --ring-memory: bytes of the ring between board and disk, 1 .. 4 GiB
+    qint64 ringBytes = qint64(8) << 20;
     bool help = false;
 };
 

@@ -6,9 +6,16 @@
 // terminal, plain lines otherwise); SIGINT or SIGTERM ends the recording
 // cleanly, the ring drained and the metadata complete.
 //
+// Blocks are 8 KiB unless --block-size says otherwise; the ring between the
+// stream and the recorder holds 8 MiB of them (--ring-memory), at least 4.
+// A board that stops answering mid-recording (a driver error on the write
+// pointer) ends the recording: the ring is drained into the file, the
+// metadata closed, one line says so and the exit status is 1.
+//
 // Exit status: 0 recorded without a dropped block, 3 blocks were dropped,
 // 2 bad arguments, 1 no board or a board or file error.
 #include "BlockRing.h"
+#include "BlockSize.h"
 #include "BoardSettings.h"
 #include "DeviceState.h"
 #include "KelPcieApi.h"
@@ -28,6 +35,8 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <memory>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,8 +111,18 @@ int main(int argc, char** argv)
     bool armed = false;
     acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
 
-    BlockRing ring;
-    Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(BlockRing::kDefaultSlotBytes));
+    const std::size_t slotCount = BlockRing::slotCountFor(std::size_t(opt.blockBytes), std::size_t(opt.ringBytes));
+    std::unique_ptr<BlockRing> ringMemory;
+    try {
+        ringMemory = std::make_unique<BlockRing>(slotCount, std::size_t(opt.blockBytes));
+    } catch (const std::bad_alloc&) {
+        KelPcieClose();
+        return fail("not enough memory for a ring of " + std::to_string(slotCount) + " blocks of "
+                        + std::to_string(opt.blockBytes) + " bytes",
+                    1);
+    }
+    BlockRing& ring = *ringMemory;
+    Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(opt.blockBytes));
     writer.setMetadata(acquisition::streamRecordingMetadata(
         opt.rate.isEmpty() ? 0.0 : rate.rateHz, QStringLiteral("h452-record 1.0.0"),
         QStringLiteral("H452 4-channel digitizer, ") + QString::fromLatin1(resource)));
@@ -113,13 +132,14 @@ int main(int argc, char** argv)
 
     WorkThread thread;
     thread.setBlockRing(&ring);
+    thread.setStreamBlockBytes(opt.blockBytes);
     thread.setParameters(0, 0, acquisition::kModeContinuous, 0, 0, 0);
     thread.allocateChannelBuffers();
     writer.startRecording(QThread::TimeCriticalPriority);
     thread.start(QThread::TimeCriticalPriority);
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    const qint64 blockBytes = qint64(BlockRing::kDefaultSlotBytes);
+    const qint64 blockBytes = opt.blockBytes;
     QElapsedTimer clock;
     clock.start();
     auto progress = [&](bool last) {
@@ -132,7 +152,8 @@ int main(int argc, char** argv)
         std::fflush(stderr);
     };
     qint64 nextReportMs = 500;
-    while (!stopSignal.load() && writer.isRunning()) {
+    // The stream's thread ends by itself only when the board stopped answering.
+    while (!stopSignal.load() && writer.isRunning() && thread.isRunning()) {
         if (opt.durationS > 0 && double(clock.elapsed()) >= opt.durationS * 1000.0)
             break;
         if (opt.sizeBytes > 0 && writer.blocksWritten() * blockBytes >= opt.sizeBytes)
@@ -151,13 +172,17 @@ int main(int argc, char** argv)
     KelPcieClose();
 
     const Writer::Summary s = writer.lastSummary();
+    const int boardError = thread.streamBoardError();
+    if (boardError != 0)
+        std::fprintf(stderr, "h452-record: the board stopped answering (%s); the recording ends after its last good block\n",
+                     KelPcieStatusName(boardError));
     const double seconds = double(clock.elapsed()) / 1000.0;
     std::fprintf(stderr, "h452-record: %s: %lld blocks written, %llu dropped, %.1f MB/s mean%s\n",
                  text(s.files.join(QStringLiteral(", "))).c_str(), static_cast<long long>(s.blocksWritten),
                  static_cast<unsigned long long>(s.blocksDropped),
                  seconds > 0 ? double(s.blocksWritten * blockBytes) / 1e6 / seconds : 0.0,
                  s.failed ? " (failed: see the line above)" : "");
-    if (s.failed)
+    if (s.failed || boardError != 0)
         return 1;
     return s.blocksDropped > 0 ? 3 : 0;
 }
