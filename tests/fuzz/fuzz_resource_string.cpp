@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     tracePath = "/tmp/h452-fuzz-resource-" + std::to_string(::getpid()) + ".trace";
     ::setenv("LOMPCIE_TRACE", tracePath.c_str(), 1);
     ::setenv("LOMPCIE_BOARDS", "3", 1);
+    std::atexit([] { std::remove(tracePath.c_str()); });
     LomPcieResetEmulator();
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <limits>
 #include <unistd.h>
@@ -44,6 +45,8 @@ double expectedCode(const std::vector<std::uint8_t>& bytes, qint64 s, int k)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const QString path = scratchPath();
+    static const bool removeAtExit = std::atexit([] { QFile::remove(path); }) == 0;
+    (void)removeAtExit;
     FuzzedDataProvider in(data, size);
 
     // Mostly lengths around the size of a few-kB file (not a multiple of 4,
