@@ -13,7 +13,10 @@
 // grid lines again, the largest part of a repaint's time on the GUI thread
 // under a software renderer. Only the parts the scene reports as changed
 // (QGraphicsScene::changed) are drawn again into the pixmap; a new axis
-// range, plot area or size draws it whole.
+// range, plot area or size draws it whole. The scene reports a changed item
+// from the event loop: a paint in the same pass as the item's change (a
+// grab right after adding or moving an item) may still show the picture
+// before it; the next repaint shows the change.
 #pragma once
 
 #include <QChartView>
