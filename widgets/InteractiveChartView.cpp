@@ -2,11 +2,7 @@
 #include "InteractiveChartView.h"
 
 #include <QChart>
-#include <QCoreApplication>
-#include <QGraphicsScene>
 #include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
 #include <QValueAxis>
 #include <QWheelEvent>
 
@@ -34,18 +30,6 @@ InteractiveChartView::InteractiveChartView(QChart* chart)
             initialYMax = axisY->max();
         }
     }
-    if (scene())
-        connect(scene(), &QGraphicsScene::changed, this, &InteractiveChartView::markSceneChanged);
-    // The scene reports its changes from the event loop; a new range or plot
-    // area moves grid and labels at once, so a grab or an export right after
-    // one (before the loop runs) must not show the old picture.
-    const auto wholeStale = [this] { sceneCacheStale = viewport()->rect(); };
-    if (axisX)
-        connect(axisX, &QtCharts::QValueAxis::rangeChanged, this, wholeStale);
-    if (axisY)
-        connect(axisY, &QtCharts::QValueAxis::rangeChanged, this, wholeStale);
-    if (chart)
-        connect(chart, &QChart::plotAreaChanged, this, wholeStale);
 }
 
 InteractiveChartView::~InteractiveChartView() = default;
@@ -133,81 +117,4 @@ void InteractiveChartView::showFullRange()
         return;
     axisX->setRange(range.first, range.second);
     emit sigZoomAxis();
-}
-
-void InteractiveChartView::setSceneCacheEnabled(bool on)
-{
-    sceneCacheOn = on;
-    sceneCache = QPixmap();
-    sceneCacheStale = QRegion();
-    viewport()->update();
-}
-
-void InteractiveChartView::markSceneChanged(const QList<QRectF>& sceneRects)
-{
-    // No rectangles: the scene was changed as a whole.
-    if (sceneRects.isEmpty()) {
-        sceneCacheStale = viewport()->rect();
-        return;
-    }
-    // The view has no rotation, so a scene rectangle maps to a rectangle.
-    // No margin is added: the view draws without antialiasing, and a changed
-    // item's rectangle already holds its pen; a margin would reach into the
-    // axis labels beside a changed plot area and draw them again.
-    const QTransform toViewport = viewportTransform();
-    for (const QRectF& r : sceneRects)
-        sceneCacheStale += toViewport.mapRect(r).toAlignedRect();
-}
-
-void InteractiveChartView::resizeEvent(QResizeEvent* event)
-{
-    QChartView::resizeEvent(event);
-    sceneCache = QPixmap();
-}
-
-void InteractiveChartView::paintEvent(QPaintEvent* event)
-{
-    if (!sceneCacheOn || !scene()) {
-        QChartView::paintEvent(event);
-        return;
-    }
-    // The scene reports changed items from the event loop. A paint that
-    // follows a change directly (a grab right after a new look of the eye)
-    // first has the scene report what is pending, so the pixmap is never
-    // behind: one pass finds the changed items, and the report it posts is
-    // delivered by the second (events posted while posted events are
-    // delivered wait for the next delivery).
-    for (int pass = 0; pass < 2; ++pass)
-        QCoreApplication::sendPostedEvents(scene(), QEvent::MetaCall);
-    QPainter painter(viewport());
-    // Rendering into a scaled painter (an export at twice the size) draws
-    // the scene at that scale, as QChartView does, not the pixmap scaled.
-    if (painter.deviceTransform().type() > QTransform::TxTranslate) {
-        painter.end();
-        QChartView::paintEvent(event);
-        return;
-    }
-    const QRect whole = viewport()->rect();
-    const qreal ratio = viewport()->devicePixelRatioF();
-    if (sceneCache.isNull() || sceneCache.size() != whole.size() * ratio) {
-        sceneCache = QPixmap(whole.size() * ratio);
-        sceneCache.setDevicePixelRatio(ratio);
-        sceneCacheStale = whole;
-    }
-    sceneCacheStale &= whole;
-    if (!sceneCacheStale.isEmpty()) {
-        QPainter cache(&sceneCache);
-        cache.setRenderHints(renderHints());
-        // What the viewport shows beneath the scene (its own background, in
-        // the rounded corners of a chart), then the scene.
-        const QBrush beneath = viewport()->palette().brush(viewport()->backgroundRole());
-        for (const QRect& r : sceneCacheStale) {
-            cache.setClipRect(r);
-            cache.fillRect(r, beneath);
-            render(&cache, QRectF(r), r, Qt::IgnoreAspectRatio);
-        }
-        sceneCacheStale = QRegion();
-    }
-    for (const QRect& r : event->region())
-        painter.drawPixmap(r, sceneCache, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
 }

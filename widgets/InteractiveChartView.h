@@ -4,25 +4,10 @@
 // range through sigZoomAxis, which the main window uses to keep its time-span
 // list in step. The vertical axis is never zoomed here. A left double-click
 // returns the horizontal axis to its full range (see showFullRange).
-//
-// The view keeps what the scene drew (background, plot area, grid, axes,
-// labels, cursors) in a pixmap and repaints from it. The OpenGL series are
-// drawn by a translucent GL widget over the viewport, so every frame that
-// replaces their points also repaints the viewport under them, although the
-// scene did not change: without the pixmap each such repaint stroked the
-// grid lines again, the largest part of a repaint's time on the GUI thread
-// under a software renderer. Only the parts the scene reports as changed
-// (QGraphicsScene::changed) are drawn again into the pixmap; a new axis
-// range, plot area or size draws it whole. The scene reports a changed item
-// from the event loop: a paint in the same pass as the item's change (a
-// grab right after adding or moving an item) may still show the picture
-// before it; the next repaint shows the change.
 #pragma once
 
 #include <QChartView>
-#include <QPixmap>
 #include <QPoint>
-#include <QRegion>
 
 #include <functional>
 #include <utility>
@@ -63,11 +48,6 @@ public:
     QtCharts::QValueAxis* verticalAxis() const { return axisY; }
     bool isPanning() const { return panning; }
 
-    // On by default. Off, every repaint draws the scene as QChartView does
-    // (the same pixels; for comparison).
-    void setSceneCacheEnabled(bool on);
-    bool sceneCacheEnabled() const { return sceneCacheOn; }
-
     // The ranges at construction; the x range is the full range of a view
     // without fullXRange.
     double initialXMin = 0.0;
@@ -84,16 +64,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void markSceneChanged(const QList<QRectF>& sceneRects);
-
-    bool sceneCacheOn = true;
-    QPixmap sceneCache;
-    QRegion sceneCacheStale;   // viewport pixels the pixmap does not hold yet
-
     bool panning = false;
     QPoint lastMousePos;
     QtCharts::QValueAxis* axisX = nullptr;

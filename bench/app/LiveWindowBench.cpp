@@ -90,12 +90,6 @@ struct Rig {
             const int h = wh.size() == 2 ? wh[1].toInt() : 0;
             window->resize(w > 0 && h > 0 ? QSize(w, h) : QSize(1600, 1000));
         }
-        // H452_BENCH_SCENE_CACHE=0: the views draw their scenes at every
-        // repaint (for comparison).
-        if (qEnvironmentVariableIsSet("H452_BENCH_SCENE_CACHE") &&
-            qEnvironmentVariableIntValue("H452_BENCH_SCENE_CACHE") == 0)
-            for (InteractiveChartView* view : window->findChildren<InteractiveChartView*>())
-                view->setSceneCacheEnabled(false);
         window->show();
         QApplication::processEvents();   // runs the default set-up (starts acquisition)
         thread = window->findChild<WorkThread*>();

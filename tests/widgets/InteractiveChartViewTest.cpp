@@ -8,11 +8,8 @@
 #include <QApplication>
 #include <QChart>
 #include <QCursor>
-#include <QGraphicsScene>
-#include <QImage>
 #include <QLineSeries>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QValueAxis>
@@ -21,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <utility>
 
@@ -237,66 +233,4 @@ TEST(InteractiveChartView, DoubleClickShowsTheFullRange)
         f.mouse(QEvent::MouseButtonDblClick, QPoint(100, 100), Qt::RightButton, Qt::RightButton);
         EXPECT_EQ(f.x->min(), 200.0);
     }
-}
-
-// The view repaints from a pixmap of what the scene drew. After any change,
-// the next picture must be the one the scene itself draws: at once after a
-// new range or a resize, after the event loop's pass that reports them for
-// changed items. A scaled rendering (an export at twice the size) must be
-// drawn at that scale rather than the pixmap enlarged.
-TEST(InteractiveChartView, SceneCacheDrawsWhatTheSceneDraws)
-{
-    ViewFixture f;
-    auto* series = static_cast<QLineSeries*>(f.chart->series().at(0));
-    for (int i = 0; i <= 1000; i += 10)
-        series->append(i, 400 * std::sin(i / 50.0));
-    QCoreApplication::processEvents();
-    // Drawn as on screen (into an image; a grab draws the scene itself).
-    const auto picture = [&f] {
-        QImage image(f.view->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::black);
-        static_cast<QWidget*>(f.view.get())->render(&image);
-        return image;
-    };
-    const auto sceneImage = [&] {
-        f.view->setSceneCacheEnabled(false);
-        const QImage plain = picture();
-        f.view->setSceneCacheEnabled(true);
-        return plain;
-    };
-    const std::pair<const char*, std::function<void()>> changes[] = {
-        {"nothing", [] {}},
-        {"a new x range", [&f] { f.x->setRange(100, 600); }},
-        {"a new y range", [&f] { f.y->setRange(-100, 300); }},
-        {"new points",
-         [series] {
-             series->replace(0, QPointF(0, -300));
-             QCoreApplication::processEvents();
-         }},
-        {"an item added",
-         [&f] {
-             f.chart->scene()->addRect(QRectF(200, 100, 50, 40), QPen(Qt::red));
-             QCoreApplication::processEvents();
-         }},
-        {"a resize", [&f] { f.view->resize(700, 500); }},
-    };
-    for (const auto& change : changes) {
-        SCOPED_TRACE(change.first);
-        (void)picture();   // the pixmap is up to date
-        change.second();
-        const QImage cached = picture();
-        EXPECT_EQ(cached, sceneImage());
-    }
-
-    const auto renderTwice = [&f] {
-        QImage image(f.view->size() * 2, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        painter.scale(2, 2);
-        f.view->render(&painter);
-        return image;
-    };
-    const QImage cached = renderTwice();
-    f.view->setSceneCacheEnabled(false);
-    EXPECT_EQ(cached, renderTwice());
 }
