@@ -15,12 +15,22 @@
 //
 // BM_Painted: what the user sees while frames stream back to back. Args:
 // record length, panels (0: the Time view alone, paced at 60 Hz; 1: all
-// six, at the window's pace), both with four channels. painted_per_s counts the chart views' repaints (paint events that
-// reached a shown view's viewport), the smallest over the shown views;
-// max_stall_ms is the longest single pass of the GUI thread's event loop
-// after the first half second (start-up and the first show excepted), i.e.
-// the longest time the window could not react to input. frames_per_s is the
-// acquisition side's rate for comparison.
+// six, at the window's pace), both with four channels. painted_per_s counts
+// the chart views' repaints (paint events that reached a shown view's
+// viewport), the smallest over the shown views; max_stall_ms is the longest
+// single pass of the GUI thread's event loop after the first half second
+// (start-up and the first show excepted), i.e. the longest time the window
+// could not react to input. frames_per_s is the acquisition side's rate for
+// comparison; views the number of views counted. gui_cpu_ms_per_paint is
+// the GUI thread's CPU time per view repaint (everything it did, applying
+// updates included, over all views' repaints): it depends much less than the
+// rates on what else a shared machine runs, so it is the figure to compare
+// between builds measured one after the other.
+//
+// Environment: H452_BENCH_PAINT_SECONDS lengthens BM_Painted's measured
+// stretch (default 3 s; for a profile); H452_BENCH_WINDOW=WIDTHxHEIGHT sets
+// the window's size (default 1600 x 1000, as in earlier figures), "default"
+// keeps the form's own 1290 x 861.
 #include "mainwindow.h"
 
 #include "InteractiveChartView.h"
@@ -45,6 +55,8 @@
 #include <thread>
 #include <vector>
 
+#include <time.h>
+
 struct LiveWindowProbe {
     static void applyPending(MainWindow& w) { w.applyPendingFrame(); }
     static void setPaceMs(MainWindow& w, int ms) { w.framePaceMs = ms; }
@@ -52,6 +64,14 @@ struct LiveWindowProbe {
 };
 
 namespace {
+
+// CPU time of the calling thread, in milliseconds.
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
 
 struct Rig {
     std::unique_ptr<MainWindow> window;
@@ -61,7 +81,15 @@ struct Rig {
     explicit Rig(int n, bool allPanels = true)
     {
         window = std::make_unique<MainWindow>();
-        window->resize(1600, 1000);
+        // The window's size: H452_BENCH_WINDOW=WIDTHxHEIGHT, else 1600 x 1000
+        // (the figures of earlier runs); "default" keeps the form's own size.
+        const QString size = qEnvironmentVariable("H452_BENCH_WINDOW");
+        if (size != QLatin1String("default")) {
+            const QStringList wh = size.split(QLatin1Char('x'));
+            const int w = wh.size() == 2 ? wh[0].toInt() : 0;
+            const int h = wh.size() == 2 ? wh[1].toInt() : 0;
+            window->resize(w > 0 && h > 0 ? QSize(w, h) : QSize(1600, 1000));
+        }
         window->show();
         QApplication::processEvents();   // runs the default set-up (starts acquisition)
         thread = window->findChild<WorkThread*>();
@@ -176,12 +204,15 @@ void BM_Painted(benchmark::State& state)
                 frames.fetch_add(1);
             }
         });
+        const int paintSeconds = qEnvironmentVariableIntValue("H452_BENCH_PAINT_SECONDS");
+        const int measureMs = 500 + 1000 * (paintSeconds > 0 ? std::min(paintSeconds, 600) : 3);
         QElapsedTimer clock, pass;
         clock.start();
         qint64 maxStall = 0;
         std::vector<long> warm(counters.size(), 0);
         bool warmedUp = false;
-        while (clock.elapsed() < 3500) {
+        double cpuAtWarm = 0;
+        while (clock.elapsed() < measureMs) {
             pass.start();
             QApplication::processEvents(QEventLoop::AllEvents, 5);
             const qint64 took = pass.elapsed();
@@ -189,16 +220,22 @@ void BM_Painted(benchmark::State& state)
                 warmedUp = true;
                 for (std::size_t i = 0; i < counters.size(); ++i)
                     warm[i] = counters[i]->count;
+                cpuAtWarm = threadCpuMs();
             } else if (warmedUp) {
                 maxStall = std::max(maxStall, took);
             }
         }
+        const double guiCpuMs = threadCpuMs() - cpuAtWarm;
         stop = true;
         producer.join();
         const double seconds = (clock.elapsed() - 500) / 1000.0;
         long fewest = counters.empty() ? 0 : counters[0]->count - warm[0];
-        for (std::size_t i = 0; i < counters.size(); ++i)
+        long total = 0;
+        for (std::size_t i = 0; i < counters.size(); ++i) {
             fewest = std::min(fewest, counters[i]->count - warm[i]);
+            total += counters[i]->count - warm[i];
+        }
+        state.counters["gui_cpu_ms_per_paint"] = total > 0 ? guiCpuMs / double(total) : 0.0;
         state.counters["painted_per_s"] = double(fewest) / seconds;
         state.counters["max_stall_ms"] = double(maxStall);
         state.counters["frames_per_s"] = double(frames.load()) / (clock.elapsed() / 1000.0);
