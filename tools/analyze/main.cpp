@@ -1,7 +1,8 @@
 // h452-analyze: measures recorded sample files record by record with the same
 // frame-level analysis the live window runs, for scripts and batch checks.
-// Records are read as the replay reads them (sample-file reader of the
-// acquisition side); figures carry from record to record as in the window.
+// Records are read with the replay's sample-file reader, the file kept open
+// and read ahead in large pieces (the records are consecutive); figures carry
+// from record to record as in the window.
 //
 // Several threads analyse the channels side by side. Everything a channel
 // carries from record to record (its figures) belongs to that channel alone,
@@ -125,7 +126,7 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
         input.samples[k] = channels[k];
     }
 
-    samplefile::RecordReader reader;
+    samplefile::RecordReader reader(samplefile::RecordReader::Access::KeepOpen);
     h452::FrameResult result;
     h452::StandardFrameAnalysis standard;
     standard.maxHarmonic = opt.maxHarmonic;
@@ -315,7 +316,7 @@ int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const recordingme
     Batch batches[2];
     for (Batch& b : batches)
         b.records.resize(static_cast<std::size_t>(batchSize));
-    samplefile::RecordReader reader;
+    samplefile::RecordReader reader(samplefile::RecordReader::Access::KeepOpen);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
         h452::appendCsvHeader(out, opt.maxHarmonic);
