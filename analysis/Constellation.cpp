@@ -4,6 +4,7 @@
 #include "Constellation.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -33,6 +34,64 @@ void gridPhases(const double* levels, int levelCount, std::vector<double>& phase
     }
     std::sort(phases.begin(), phases.end());
     phases.erase(std::unique(phases.begin(), phases.end()), phases.end());
+}
+
+template <typename Angle>
+double estimateOffset(Angle angle, const double* i, const double* q, int count, int constellationType,
+                      const std::vector<double>* phases)
+{
+    if (!i || !q || count <= 0)
+        return 0.0;
+    std::vector<double> own;
+    if (!phases) {
+        referencePhases(constellationType, own);
+        phases = &own;
+    }
+    int first = 0;
+    int last = count;
+    if (count >= 10) {
+        first = count / 10;
+        last = count - first;
+    }
+    double weighted = 0.0;
+    double weights = 0.0;
+    int used = 0;
+    for (int k = first; k < last; ++k) {
+        const double x = i[k];
+        const double y = q[k];
+        if (!std::isfinite(x) || !std::isfinite(y))
+            continue;
+        const double r = std::sqrt(x * x + y * y);
+        if (!std::isfinite(r) || !(r > 1e-10))
+            continue;
+        double theta = angle(y, x);
+        if (theta < 0.0)
+            theta += kTwoPi;
+        double best = kTwoPi;
+        for (double p : *phases) {
+            double d = theta - p;
+            if (d > kPi)
+                d -= kTwoPi;
+            else if (d < -kPi)
+                d += kTwoPi;
+            if (std::abs(d) < std::abs(best))
+                best = d;
+        }
+        weighted += best * r;
+        weights += r;
+        ++used;
+    }
+    if (used == 0 || weights < 1e-10)
+        return 0.0;
+    double offset = weighted / weights;
+    if (!std::isfinite(offset))
+        return offset;
+    // The mean of values within [-pi, pi] stays there; the loops are a guard.
+    while (offset > kPi)
+        offset -= kTwoPi;
+    while (offset < -kPi)
+        offset += kTwoPi;
+    return offset;
 }
 
 }  // namespace
@@ -154,65 +213,23 @@ void referencePhases(int constellationType, std::vector<double>& phases)
 double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
                            const std::vector<double>* phases)
 {
-    if (!i || !q || count <= 0)
-        return 0.0;
-    std::vector<double> own;
-    if (!phases) {
-        referencePhases(constellationType, own);
-        phases = &own;
-    }
-    int first = 0;
-    int last = count;
-    if (count >= 10) {
-        first = count / 10;
-        last = count - first;
-    }
-    double weighted = 0.0;
-    double weights = 0.0;
-    int used = 0;
-    for (int k = first; k < last; ++k) {
-        const double x = i[k];
-        const double y = q[k];
-        if (!std::isfinite(x) || !std::isfinite(y))
-            continue;
-        const double r = std::sqrt(x * x + y * y);
-        if (!std::isfinite(r) || !(r > 1e-10))
-            continue;
-        double theta = std::atan2(y, x);
-        if (theta < 0.0)
-            theta += kTwoPi;
-        double best = kTwoPi;
-        for (double p : *phases) {
-            double d = theta - p;
-            if (d > kPi)
-                d -= kTwoPi;
-            else if (d < -kPi)
-                d += kTwoPi;
-            if (std::abs(d) < std::abs(best))
-                best = d;
-        }
-        weighted += best * r;
-        weights += r;
-        ++used;
-    }
-    if (used == 0 || weights < 1e-10)
-        return 0.0;
-    double offset = weighted / weights;
-    if (!std::isfinite(offset))
-        return offset;
-    // The mean of values within [-pi, pi] stays there; the loops are a guard.
-    while (offset > kPi)
-        offset -= kTwoPi;
-    while (offset < -kPi)
-        offset += kTwoPi;
-    return offset;
+    return estimatePhaseOffsetWith(DemodArithmetic::Exact, i, q, count, constellationType, phases);
 }
 
-void correctConstellationPhase(double* i, double* q, int count, int constellationType)
+double estimatePhaseOffsetWith(DemodArithmetic arithmetic, const double* i, const double* q, int count,
+                               int constellationType, const std::vector<double>* phases)
+{
+    if (arithmetic == DemodArithmetic::Fast)
+        return estimateOffset([](double y, double x) { return atan2Fast(y, x); }, i, q, count, constellationType, phases);
+    return estimateOffset([](double y, double x) { return std::atan2(y, x); }, i, q, count, constellationType,
+                          phases);
+}
+
+void rotateConstellation(double* i, double* q, int count, int constellationType, double offsetRad)
 {
     if (!i || !q || count <= 0)
         return;
-    double e = estimatePhaseOffset(i, q, count, constellationType);
+    double e = offsetRad;
     if (!std::isfinite(e))
         return;
     if (std::abs(e) < 1e-6)
@@ -259,19 +276,52 @@ void correctConstellationPhase(double* i, double* q, int count, int constellatio
     }
 }
 
+void correctConstellationPhase(double* i, double* q, int count, int constellationType)
+{
+    if (!i || !q || count <= 0)
+        return;
+    rotateConstellation(i, q, count, constellationType, estimatePhaseOffset(i, q, count, constellationType));
+}
+
 void demodulateConstellation(const double* samples, double* iOut, double* qOut, int count,
                              double sampleRateHz, double carrierHz, int constellationType,
                              double* taps, double* scratch)
 {
+    demodulateConstellationWith(DemodArithmetic::Exact, samples, iOut, qOut, count, sampleRateHz, carrierHz,
+                                constellationType, taps, scratch);
+}
+
+void demodulateConstellationWith(DemodArithmetic arithmetic, const double* samples, double* iOut, double* qOut,
+                                 int count, double sampleRateHz, double carrierHz, int constellationType,
+                                 double* taps, double* scratch)
+{
     if (!samples || !iOut || !qOut || count <= 0)
         return;
     const double step = carrierHz * kTwoPi;
-    for (int k = 0; k < count; ++k) {
-        const double phi = (k / sampleRateHz) * step;
-        // A non-finite sample would smear NaN over 31 filtered points.
-        const double x = std::isfinite(samples[k]) ? samples[k] : 0.0;
-        iOut[k] = std::cos(phi) * x;
-        qOut[k] = std::sin(phi) * x;
+    const bool fast = arithmetic == DemodArithmetic::Fast;
+    if (fast) {
+        // The phases in blocks that stay in the first-level cache.
+        constexpr int kBlock = 512;
+        double phase[kBlock], c[kBlock], s[kBlock];
+        for (int k0 = 0; k0 < count; k0 += kBlock) {
+            const int m = std::min(kBlock, count - k0);
+            for (int j = 0; j < m; ++j)
+                phase[j] = ((k0 + j) / sampleRateHz) * step;
+            sinCosFast(phase, c, s, m);
+            for (int j = 0; j < m; ++j) {
+                const double x = std::isfinite(samples[k0 + j]) ? samples[k0 + j] : 0.0;
+                iOut[k0 + j] = c[j] * x;
+                qOut[k0 + j] = s[j] * x;
+            }
+        }
+    } else {
+        for (int k = 0; k < count; ++k) {
+            const double phi = (k / sampleRateHz) * step;
+            // A non-finite sample would smear NaN over 31 filtered points.
+            const double x = std::isfinite(samples[k]) ? samples[k] : 0.0;
+            iOut[k] = std::cos(phi) * x;
+            qOut[k] = std::sin(phi) * x;
+        }
     }
     double cutoff = carrierHz / 2.0;
     if (cutoff > sampleRateHz / 2.0)
@@ -283,7 +333,8 @@ void demodulateConstellation(const double* samples, double* iOut, double* qOut, 
     }
     lowPassFilter(iOut, count, sampleRateHz, cutoff, taps, scratch);
     lowPassFilter(qOut, count, sampleRateHz, cutoff, taps, scratch);
-    correctConstellationPhase(iOut, qOut, count, constellationType);
+    rotateConstellation(iOut, qOut, count, constellationType,
+                        estimatePhaseOffsetWith(arithmetic, iOut, qOut, count, constellationType));
 }
 
 int constellationStart(const double* samples, int count, double sampleRateHz, double carrierHz)
@@ -340,6 +391,158 @@ void constellationReference(int constellationType, std::vector<double>& x, std::
     default:
         break;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Fast arithmetic of the live window's chain.
+
+namespace {
+
+typedef double Lanes2 __attribute__((vector_size(16)));
+typedef unsigned long long Bits2 __attribute__((vector_size(16)));
+
+// pi/2 in three parts: the first two have 27 significant bits, so their
+// products with a quadrant count below 2^26 are exact (Cody and Waite).
+constexpr double kHalfPi1 = 1.570796325802803;       // 0x1.921fb54p+0
+constexpr double kHalfPi2 = 9.920935739593517e-10;   // 0x1.10b461p-30
+constexpr double kHalfPi3 = 5.721188726109832e-18;
+constexpr double kTwoOverPi = 0.6366197723675814;
+// 1.5 * 2^52: adding it rounds to an integer and leaves that integer in the
+// low bits of the sum.
+constexpr double kRoundingShifter = 6755399441055744.0;
+
+// Taylor coefficients: on |r| <= pi/4 the first omitted terms (r^17/17! for
+// the sine, r^18/18! for the cosine) are below 1e-17.
+inline Lanes2 sinPoly(Lanes2 r, Lanes2 z)
+{
+    const Lanes2 p = ((((((-1.0 / 1307674368000.0 * z + 1.0 / 6227020800.0) * z - 1.0 / 39916800.0) * z
+                         + 1.0 / 362880.0) * z - 1.0 / 5040.0) * z + 1.0 / 120.0) * z - 1.0 / 6.0) * z;
+    return r + r * p;
+}
+
+inline Lanes2 cosPoly(Lanes2 z)
+{
+    const Lanes2 p = (((((((1.0 / 20922789888000.0 * z - 1.0 / 87178291200.0) * z + 1.0 / 479001600.0) * z
+                          - 1.0 / 3628800.0) * z + 1.0 / 40320.0) * z - 1.0 / 720.0) * z + 1.0 / 24.0) * z) * z;
+    return (1.0 - 0.5 * z) + p;
+}
+
+inline Lanes2 select(Bits2 mask, Lanes2 ifSet, Lanes2 ifClear)
+{
+    Bits2 a, b;
+    std::memcpy(&a, &ifSet, sizeof a);
+    std::memcpy(&b, &ifClear, sizeof b);
+    const Bits2 r = (a & mask) | (b & ~mask);
+    Lanes2 out;
+    std::memcpy(&out, &r, sizeof out);
+    return out;
+}
+
+inline Lanes2 flipSign(Lanes2 v, Bits2 signBits)
+{
+    Bits2 a;
+    std::memcpy(&a, &v, sizeof a);
+    a ^= signBits;
+    std::memcpy(&v, &a, sizeof v);
+    return v;
+}
+
+// cos and sin of two phases within kFastPhaseLimit.
+inline void sinCos2(Lanes2 x, Lanes2& c, Lanes2& s)
+{
+    const Lanes2 shifted = x * kTwoOverPi + kRoundingShifter;
+    const Lanes2 j = shifted - kRoundingShifter;
+    Bits2 quadrant;
+    std::memcpy(&quadrant, &shifted, sizeof quadrant);
+    const Lanes2 r = ((x - j * kHalfPi1) - j * kHalfPi2) - j * kHalfPi3;
+    const Lanes2 z = r * r;
+    const Lanes2 sr = sinPoly(r, z);
+    const Lanes2 cr = cosPoly(z);
+    // Quadrant q = j mod 4: odd quadrants swap sine and cosine; the cosine
+    // is negative in quadrants 1 and 2, the sine in 2 and 3.
+    const Bits2 one = {1, 1};
+    const Bits2 swap = (Bits2)((quadrant & one) != 0);
+    const Lanes2 cs = select(swap, sr, cr);
+    const Lanes2 sn = select(swap, cr, sr);
+    const Bits2 two = {2, 2};
+    c = flipSign(cs, ((quadrant + one) & two) << 62);
+    s = flipSign(sn, (quadrant & two) << 62);
+}
+
+// atan(k / 16) for k = 0 .. 16, from the C library once.
+const double* atanTable()
+{
+    static const auto table = [] {
+        std::array<double, 17> t{};
+        for (int k = 0; k <= 16; ++k)
+            t[static_cast<std::size_t>(k)] = std::atan(k / 16.0);
+        return t;
+    }();
+    return table.data();
+}
+
+constexpr double kHalfPiHi = 1.5707963267948966;
+constexpr double kHalfPiLo = 6.123233995736766e-17;
+constexpr double kPiHi = 3.141592653589793;
+constexpr double kPiLo = 1.2246467991473532e-16;
+
+}  // namespace
+
+void sinCosFast(const double* phases, double* cosOut, double* sinOut, int count)
+{
+    if (!phases || !cosOut || !sinOut || count <= 0)
+        return;
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+        Lanes2 x, c, s;
+        std::memcpy(&x, phases + k, sizeof x);
+        sinCos2(x, c, s);
+        std::memcpy(cosOut + k, &c, sizeof c);
+        std::memcpy(sinOut + k, &s, sizeof s);
+    }
+    if (k < count) {
+        const Lanes2 x = {phases[k], 0.0};
+        Lanes2 c, s;
+        sinCos2(x, c, s);
+        cosOut[k] = c[0];
+        sinOut[k] = s[0];
+    }
+    // Beyond the exact range of the reduction, and NaN or infinity: the C
+    // library's values (a compare per phase; such phases do not occur in
+    // records the window takes).
+    for (k = 0; k < count; ++k) {
+        if (!(std::abs(phases[k]) <= kFastPhaseLimit)) {
+            cosOut[k] = std::cos(phases[k]);
+            sinOut[k] = std::sin(phases[k]);
+        }
+    }
+}
+
+double atan2Fast(double y, double x)
+{
+    const double ax = std::abs(x);
+    const double ay = std::abs(y);
+    constexpr double kLargest = std::numeric_limits<double>::max();
+    if (!(ax <= kLargest && ay <= kLargest) || (ax == 0.0 && ay == 0.0))
+        return std::atan2(y, x);
+    // atan of t = smaller / larger in [0, 1]: t = c + (t - c) with c = k/16
+    // the nearest sixteenth, atan(t) = atan(c) + atan(u), u = (t - c) /
+    // (1 + t c), |u| <= 1/32, where six Taylor terms leave an error below
+    // 1e-20. t - c is exact (the two are within a factor of two).
+    const bool steep = ay > ax;
+    const double t = steep ? ax / ay : ay / ax;
+    const int k = static_cast<int>(t * 16.0 + 0.5);
+    const double c = k / 16.0;
+    const double u = (t - c) / (1.0 + t * c);
+    const double u2 = u * u;
+    const double series
+        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
+    double a = atanTable()[k] + series;
+    if (steep)
+        a = (kHalfPiHi - a) + kHalfPiLo;
+    if (x < 0.0)
+        a = (kPiHi - a) + kPiLo;
+    return std::copysign(a, y);
 }
 
 }  // namespace h452

@@ -94,9 +94,10 @@ void appendRecord(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack
 void configure(const h452::AnalyzeOptions& opt, const bool channels[4], h452::AnalysisState& state,
                h452::FrameInput& input)
 {
-    // The complex transform with estimate planning: reports keep their bytes
-    // from one version to the next.
+    // The complex transform with estimate planning and the exact demodulator
+    // arithmetic: reports keep their bytes from one version to the next.
     state.spectrum.setTransform(h452::SpectrumTransform::Complex);
+    state.demodArithmetic = h452::DemodArithmetic::Exact;
     state.setWindowType(opt.windowType);
     if (opt.constellationType >= 0)
         state.setConstellationType(opt.constellationType);
