@@ -22,6 +22,18 @@ bool isPsk(int type)
     return type < k16qam;
 }
 
+// What PSK points are divided by: their mean radius (sum of count radii),
+// or 1 when there is none or it is below 1e-10.
+double meanRadiusDivisor(double sum, double count)
+{
+    if (count > 0) {
+        const double mean = sum / count;
+        if (mean >= 1e-10 && std::isfinite(mean))
+            return mean;
+    }
+    return 1.0;
+}
+
 void gridPhases(const double* levels, int levelCount, std::vector<double>& phases)
 {
     for (int a = 0; a < levelCount; ++a) {
@@ -211,6 +223,7 @@ void referencePhases(int constellationType, std::vector<double>& phases)
 }
 
 double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases);
+void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad);
 
 double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
                            const std::vector<double>* phases)
@@ -272,12 +285,7 @@ void rotateConstellation(double* i, double* q, int count, int constellationType,
     }
     if (!psk)
         return;
-    double divisor = 1.0;
-    if (n > 0) {
-        const double mean = sum / n;
-        if (mean >= 1e-10 && std::isfinite(mean))
-            divisor = mean;
-    }
+    const double divisor = meanRadiusDivisor(sum, n);
     for (int k = 0; k < count; ++k) {
         if (!std::isfinite(i[k]) || !std::isfinite(q[k]))
             continue;
@@ -343,8 +351,11 @@ void demodulateConstellationWith(DemodArithmetic arithmetic, const double* sampl
     }
     lowPassFilter(iOut, count, sampleRateHz, cutoff, taps, scratch);
     lowPassFilter(qOut, count, sampleRateHz, cutoff, taps, scratch);
-    rotateConstellation(iOut, qOut, count, constellationType,
-                        estimatePhaseOffsetWith(arithmetic, iOut, qOut, count, constellationType));
+    const double offset = estimatePhaseOffsetWith(arithmetic, iOut, qOut, count, constellationType);
+    if (fast)
+        rotateConstellationFast(iOut, qOut, count, constellationType, offset);
+    else
+        rotateConstellation(iOut, qOut, count, constellationType, offset);
 }
 
 int constellationStart(const double* samples, int count, double sampleRateHz, double carrierHz)
@@ -660,6 +671,77 @@ double estimateOffsetFast(const double* i, const double* q, int count, const std
     while (offset < -kPi)
         offset += kTwoPi;
     return offset;
+}
+
+// rotateConstellation() two points at a time: the same rotation of each
+// point (the same bits), the radii summed in two lanes and the division by
+// the mean radius a multiplication by its inverse, so the scaled points
+// differ from the exact ones in the last bits.
+void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad)
+{
+    if (!i || !q || count <= 0 || !std::isfinite(offsetRad))
+        return;
+    const double e = std::abs(offsetRad) < 1e-6 ? 0.0 : offsetRad;
+    const double c = std::cos(-e);
+    const double s = std::sin(-e);
+    const bool psk = isPsk(constellationType);
+    const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    const Lanes2 tiny = {1e-10, 1e-10};
+    const Lanes2 one = {1.0, 1.0};
+    Lanes2 sum = zero;
+    Lanes2 used = zero;
+    for (int k = 0; k < count; k += 2) {
+        // An odd count ends with a pair whose second lane is empty.
+        const bool pair = k + 1 < count;
+        Lanes2 x = {i[k], pair ? i[k + 1] : 0.0};
+        Lanes2 y = {q[k], pair ? q[k + 1] : 0.0};
+        const Lanes2 xr = x * c - y * s;
+        const Lanes2 yr = x * s + y * c;
+        Bits2 finite = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest);
+        if (!pair)
+            finite[1] = 0;
+        const Bits2 rotated = finite & (Bits2)(absLanes(xr) <= largest) & (Bits2)(absLanes(yr) <= largest);
+        x = select(rotated, xr, x);
+        y = select(rotated, yr, y);
+        i[k] = x[0];
+        q[k] = y[0];
+        if (pair) {
+            i[k + 1] = x[1];
+            q[k + 1] = y[1];
+        }
+        if (psk) {
+            const Lanes2 r2 = x * x + y * y;
+            Lanes2 r;
+            r[0] = std::sqrt(r2[0]);
+            r[1] = std::sqrt(r2[1]);
+            const Bits2 counted = finite & (Bits2)(r > tiny) & (Bits2)(r <= largest);
+            sum += select(counted, r, zero);
+            used += select(counted, one, zero);
+        }
+    }
+    const double total = sum[0] + sum[1];
+    const double n = used[0] + used[1];
+    if (!psk)
+        return;
+    const double divisor = meanRadiusDivisor(total, n);
+    // Points with a non-finite coordinate keep both values, as there.
+    const double scale = 1.0 / divisor;
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+        Lanes2 x, y;
+        std::memcpy(&x, i + k, sizeof x);
+        std::memcpy(&y, q + k, sizeof y);
+        const Bits2 finite = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest);
+        x = select(finite, x * scale, x);
+        y = select(finite, y * scale, y);
+        std::memcpy(i + k, &x, sizeof x);
+        std::memcpy(q + k, &y, sizeof y);
+    }
+    if (k < count && std::isfinite(i[k]) && std::isfinite(q[k])) {
+        i[k] *= scale;
+        q[k] *= scale;
+    }
 }
 
 }  // namespace h452
