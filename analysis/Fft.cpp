@@ -49,8 +49,6 @@ double windowSum(const double* window, int count)
     return sum;
 }
 
-int peakOf(const double* magnitudes, int half);
-
 // Normalisation and peak search shared by both paths.
 int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, double* magnitudes)
 {
@@ -69,14 +67,8 @@ int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, do
         const double im = out[k][1];
         magnitudes[k] = std::sqrt(re * re + im * im) / norm;
     }
-    return peakOf(magnitudes, half);
-}
-
-// The first bin of magnitudes[0 .. half] holding the largest magnitude above
-// 0: the first of equal maxima wins, NaN never does, an all-zero spectrum has
-// its peak at 0.
-int peakOf(const double* magnitudes, int half)
-{
+    // The first bin holding the largest magnitude above 0: the first of equal
+    // maxima wins, NaN never does, an all-zero spectrum has its peak at 0.
     const double best = largestAbove(magnitudes, half + 1, 0.0);
     if (!(best > 0.0))
         return 0;
@@ -106,87 +98,6 @@ void destroyPlan(fftw_plan plan)
         return;
     std::lock_guard<std::mutex> lock(fftwPlannerMutex());
     fftw_destroy_plan(plan);
-}
-
-fftw_plan planRealForward2d(int rows, int columns, double* in, fftw_complex* out)
-{
-    ensureFftwPlannerThreadSafe();
-    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
-    return fftw_plan_dft_r2c_2d(rows, columns, in, out, FFTW_ESTIMATE);
-}
-
-long long gcd(long long a, long long b)
-{
-    while (b != 0) {
-        const long long t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
-// Rows used together by the index permutations below: their elements lie
-// close together in both orders, so whole cache lines are used.
-constexpr int kPermutationBlock = 8;
-
-// Window product into the rows x columns input of the split transform:
-// element (r, c) takes sample (columns * r + rows * c) mod N. Rows go in
-// blocks swept along their diagonals, so that the samples read together lie
-// |columns - rows| apart instead of a row's stride apart.
-void fillSplitInput(const double* samples, const double* permutedWindow, int rows, int columns, double* in)
-{
-    const long long n = static_cast<long long>(rows) * columns;
-    for (int r0 = 0; r0 < rows; r0 += kPermutationBlock) {
-        const int b = std::min(kPermutationBlock, rows - r0);
-        long long src[kPermutationBlock];
-        for (int j = 0; j < b; ++j)
-            src[j] = static_cast<long long>(columns) * (r0 + j) % n;
-        for (int m = 0; m < columns + b - 1; ++m) {
-            for (int j = 0; j < b; ++j) {
-                const int c = m - j;
-                if (c < 0 || c >= columns)
-                    continue;
-                const std::size_t at = static_cast<std::size_t>(r0 + j) * columns + c;
-                const double x = samples[src[j]];
-                in[at] = std::isfinite(x) ? x * permutedWindow[at] : 0.0;
-                src[j] += rows;
-                if (src[j] >= n)
-                    src[j] -= n;
-            }
-        }
-    }
-}
-
-// Magnitudes of bins 0 .. N/2 from the split transform's output (rows x
-// (columns/2 + 1) values): bin k sits at (k mod rows, k mod columns), or, in
-// the half the real-input transform leaves out, at the mirrored position
-// with the conjugate value (same magnitude). Bins k, k + rows, k + 2 rows ...
-// share a row and walk along it, so blocks of rows are swept together.
-void splitMagnitudes(const fftw_complex* out, int rows, int columns, double norm, double* magnitudes)
-{
-    const long long half = static_cast<long long>(rows) * columns / 2;
-    const int kept = columns / 2 + 1;
-    const int step = rows % columns;  // column advance from bin k to k + rows
-    for (int r0 = 0; r0 < rows && r0 <= half; r0 += kPermutationBlock) {
-        const int b = std::min(kPermutationBlock, rows - r0);
-        int column[kPermutationBlock];
-        const fftw_complex* row[kPermutationBlock];
-        const fftw_complex* mirror[kPermutationBlock];
-        for (int j = 0; j < b; ++j) {
-            column[j] = (r0 + j) % columns;
-            row[j] = out + static_cast<std::size_t>(r0 + j) * kept;
-            mirror[j] = out + static_cast<std::size_t>((rows - (r0 + j)) % rows) * kept;
-        }
-        for (long long base = r0; base <= half; base += rows) {
-            const int count = static_cast<int>(std::min<long long>(b, half - base + 1));
-            for (int j = 0; j < count; ++j) {
-                const int c = column[j];
-                const fftw_complex& v = c < kept ? row[j][c] : mirror[j][columns - c];
-                magnitudes[base + j] = std::sqrt(v[0] * v[0] + v[1] * v[1]) / norm;
-                column[j] = c + step >= columns ? c + step - columns : c + step;
-            }
-        }
-    }
 }
 
 }  // namespace
@@ -341,46 +252,6 @@ void ensureFftwPlannerThreadSafe()
 
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// The real-input transform of an odd length N = rows x columns with
-// coprime factors is a two-dimensional rows x columns transform of the
-// samples taken in a permuted order, with no twiddle factors between the
-// dimensions (Good and Thomas), read back in another permuted order. For
-// 999999 = 1001 x 999 the two-dimensional transform takes about 60 % of the
-// one-dimensional one (15 against 26 ms), the two permutations about as
-// long as the plain window product and magnitudes they replace. The split
-// is taken for odd lengths from kSplitMinimum on whose most balanced coprime
-// split has factors at most kSplitSpread apart, so that the blocked
-// permutations read neighbouring samples; even lengths keep FFTW's own
-// half-length complex transform, which is fast already.
-constexpr int kSplitMinimum = 1 << 16;
-constexpr int kSplitSpread = 16;
-
-struct Split {
-    int rows = 0;
-    int columns = 0;
-};
-
-Split splitFor(int count)
-{
-    Split split;
-    if (count < kSplitMinimum || count % 2 == 0)
-        return split;
-    for (int d = static_cast<int>(std::sqrt(static_cast<double>(count))); d >= 2; --d) {
-        if (count % d == 0 && gcd(d, count / d) == 1) {
-            if (count / d - d <= kSplitSpread) {
-                split.rows = count / d;
-                split.columns = d;
-            }
-            break;
-        }
-    }
-    return split;
-}
-
-}  // namespace
-
 struct SpectrumEngine::SizeEntry {
     int count = 0;
     fftw_complex* in = nullptr;      // Complex: count values
@@ -388,11 +259,6 @@ struct SpectrumEngine::SizeEntry {
     // count values (Complex) or count/2 + 1 (RealInput)
     fftw_complex* out = nullptr;
     fftw_plan plan = nullptr;
-    // RealInput of a split length: rows x columns input, rows x (columns/2 + 1)
-    // output, and each window in the input's order.
-    int rows = 0;
-    int columns = 0;
-    std::vector<double> permutedWindows[kComputedWindowCount];
     std::vector<double> windows[kComputedWindowCount];
     double windowSums[kComputedWindowCount] = {};
 
@@ -440,21 +306,11 @@ SpectrumEngine::SizeEntry* SpectrumEngine::entryFor(int count)
             return nullptr;
         entry->plan = planForward(count, entry->in, entry->out);
     } else {
-        const Split split = splitFor(count);
-        const std::size_t outCount = split.rows > 0
-            ? static_cast<std::size_t>(split.rows) * static_cast<std::size_t>(split.columns / 2 + 1)
-            : n / 2 + 1;
         entry->realIn = static_cast<double*>(fftw_malloc(sizeof(double) * n));
-        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * outCount));
+        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * (n / 2 + 1)));
         if (!entry->realIn || !entry->out)
             return nullptr;
-        if (split.rows > 0) {
-            entry->rows = split.rows;
-            entry->columns = split.columns;
-            entry->plan = planRealForward2d(split.rows, split.columns, entry->realIn, entry->out);
-        } else {
-            entry->plan = planRealForward(count, entry->realIn, entry->out);
-        }
+        entry->plan = planRealForward(count, entry->realIn, entry->out);
     }
     if (!entry->plan)
         return nullptr;
@@ -477,21 +333,6 @@ const double* SpectrumEngine::window(int windowType, int count, double* sum)
         w.resize(static_cast<std::size_t>(count));
         buildWindow(type, w.data(), count);
         entry->windowSums[type] = windowSum(w.data(), count);
-        if (entry->rows > 0) {
-            const long long rows = entry->rows;
-            const long long columns = entry->columns;
-            std::vector<double>& p = entry->permutedWindows[type];
-            p.resize(static_cast<std::size_t>(count));
-            for (long long r = 0; r < rows; ++r) {
-                long long src = columns * r % count;
-                for (long long c = 0; c < columns; ++c) {
-                    p[static_cast<std::size_t>(r * columns + c)] = w[static_cast<std::size_t>(src)];
-                    src += rows;
-                    if (src >= count)
-                        src -= count;
-                }
-            }
-        }
     }
     if (sum)
         *sum = entry->windowSums[type];
@@ -507,18 +348,6 @@ int SpectrumEngine::magnitude(const double* samples, int count, int windowType, 
     if (!w)
         return 0;
     SizeEntry* entry = entries_.front().get();
-    if (entry->rows > 0) {
-        const std::vector<double>& p = entry->permutedWindows[effectiveWindowType(windowType)];
-        fillSplitInput(samples, p.data(), entry->rows, entry->columns, entry->realIn);
-        fftw_execute(entry->plan);
-        const int half = count / 2;
-        if (!(sum > 0.0)) {
-            std::fill(magnitudes, magnitudes + half + 1, 0.0);
-            return 0;
-        }
-        splitMagnitudes(entry->out, entry->rows, entry->columns, 0.5 * sum, magnitudes);
-        return peakOf(magnitudes, half);
-    }
     if (entry->realIn)
         fillRealInput(samples, w, count, entry->realIn);
     else

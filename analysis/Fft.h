@@ -90,11 +90,6 @@ void ensureFftwPlannerThreadSafe();
 //              core). Magnitudes equal the complex ones to rounding (relative
 //              differences of a few 1e-16 of the largest bin); the peak bin is
 //              the same except between two bins equal to those last bits.
-//              Odd lengths from 65536 on with a balanced coprime split
-//              (999999 = 1001 x 999) run as a two-dimensional transform of
-//              the samples in a permuted order (no twiddle factors between
-//              the two sizes), the same bins to rounding at about 60 % of
-//              the one-dimensional transform's cost.
 //              Measured plans were rejected: planning 999999 points with
 //              FFTW_MEASURE took about two minutes for a 25 % faster transform.
 enum class SpectrumTransform { Complex, RealInput };
