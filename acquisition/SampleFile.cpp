@@ -34,9 +34,25 @@ qint64 nextRecordOffset(qint64 offsetBytes, int recordLength, qint64 fileSizeByt
 void unpackSamples(const std::uint8_t* groups, qint64 byteCount, qint64 firstSample, int n,
                    double* const channels[kChannelCount])
 {
+    // Instants whose codes all lie inside the buffer: a group at a time (the
+    // per-sample index arithmetic was most of the cost of short records).
+    qint64 whole = 0;
+    if (byteCount > 0) {
+        const qint64 groupsIn = byteCount / kGroupBytes;
+        whole = std::min<qint64>(n, std::max<qint64>(0, groupsIn * kSamplesPerGroup - firstSample));
+    }
     for (int k = 0; k < kChannelCount; ++k) {
         double* out = channels[k];
-        for (int i = 0; i < n; ++i) {
+        qint64 i = 0;
+        // Up to the first group boundary.
+        for (; i < whole && (firstSample + i) % kSamplesPerGroup != 0; ++i)
+            out[i] = double(qFromLittleEndian<qint16>(groups + codeIndex(firstSample + i, k) * 2));
+        const std::uint8_t* group = groups + codeIndex(firstSample + i, k) * 2;
+        for (; i + kSamplesPerGroup <= whole; i += kSamplesPerGroup, group += kGroupBytes) {
+            for (int j = 0; j < kSamplesPerGroup; ++j)
+                out[i + j] = double(qFromLittleEndian<qint16>(group + 2 * j));
+        }
+        for (; i < n; ++i) {
             const qint64 byte = codeIndex(firstSample + i, k) * 2;
             out[i] = byte + 2 <= byteCount ? double(qFromLittleEndian<qint16>(groups + byte)) : 0.0;
         }
@@ -57,6 +73,53 @@ const char* statusText(Status status)
     return "unknown";
 }
 
+struct RecordReader::OpenFile {
+    QString path;
+    QFile file;
+};
+
+RecordReader::RecordReader(Access access) : access(access) {}
+RecordReader::~RecordReader() = default;
+
+void RecordReader::close()
+{
+    kept.reset();
+    stagedStart = 0;
+    stagedBytes = 0;
+}
+
+bool RecordReader::fetch(OpenFile& open, qint64 startByte, qint64 spanBytes, const std::uint8_t** data,
+                         qint64* got)
+{
+    const bool keep = access == Access::KeepOpen;
+    // Served from what is buffered when the whole span is there (KeepOpen).
+    if (keep && startByte >= stagedStart && startByte - stagedStart + spanBytes <= stagedBytes) {
+        *data = staging.data() + (startByte - stagedStart);
+        *got = spanBytes;
+        return true;
+    }
+    const qint64 want = keep ? std::max(spanBytes, kReadAheadBytes) : spanBytes;
+    if (staging.size() < std::size_t(want))
+        staging.resize(std::size_t(want));
+    stagedBytes = 0;
+    if (!open.file.seek(startByte))
+        return false;
+    qint64 have = 0;
+    while (have < want) {
+        const qint64 r = open.file.read(reinterpret_cast<char*>(staging.data()) + have, want - have);
+        if (r < 0)
+            return false;
+        if (r == 0)
+            break;
+        have += r;
+    }
+    stagedStart = startByte;
+    stagedBytes = keep ? have : 0;
+    *data = staging.data();
+    *got = std::min(have, spanBytes);
+    return true;
+}
+
 ReadResult RecordReader::read(const QString& path, qint64 offsetBytes, int n,
                               double* const channels[kChannelCount])
 {
@@ -70,12 +133,30 @@ ReadResult RecordReader::read(const QString& path, qint64 offsetBytes, int n,
         return result;
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = Status::OpenFailed;
-        return result;
+    OpenFile once;
+    OpenFile* open = &once;
+    if (access == Access::KeepOpen) {
+        if (kept && kept->path != path)
+            close();
+        if (!kept) {
+            kept = std::make_unique<OpenFile>();
+            kept->path = path;
+            kept->file.setFileName(path);
+            if (!kept->file.open(QIODevice::ReadOnly)) {
+                close();
+                result.status = Status::OpenFailed;
+                return result;
+            }
+        }
+        open = kept.get();
+    } else {
+        once.file.setFileName(path);
+        if (!once.file.open(QIODevice::ReadOnly)) {
+            result.status = Status::OpenFailed;
+            return result;
+        }
     }
-    result.fileSizeBytes = file.size();
+    result.fileSizeBytes = open->file.size();
     if (result.fileSizeBytes <= 0) {
         result.status = Status::EmptyFile;
         return result;
@@ -91,34 +172,26 @@ ReadResult RecordReader::read(const QString& path, qint64 offsetBytes, int n,
     const qint64 firstGroup = s0 / kSamplesPerGroup;
     const qint64 lastGroup = (s0 + n - 1) / kSamplesPerGroup;
     const qint64 spanBytes = (lastGroup - firstGroup + 1) * kGroupBytes;
-    if (staging.size() < std::size_t(spanBytes))
-        staging.resize(std::size_t(spanBytes));
-
-    const qint64 startByte = firstGroup * kGroupBytes;
-    if (!file.seek(startByte)) {
+    const std::uint8_t* groups = nullptr;
+    qint64 got = 0;
+    if (!fetch(*open, firstGroup * kGroupBytes, spanBytes, &groups, &got)) {
+        if (access == Access::KeepOpen)
+            close();
         result.status = Status::ReadFailed;
         return result;
     }
-    qint64 got = 0;
-    while (got < spanBytes) {
-        const qint64 r = file.read(reinterpret_cast<char*>(staging.data()) + got, spanBytes - got);
-        if (r < 0) {
-            result.status = Status::ReadFailed;
-            return result;
-        }
-        if (r == 0)
-            break;
-        got += r;
-    }
 
-    
     // An instant counts as read from the file when all four of its codes
     // were there; channel 3 holds the last code of an instant in its group.
     const qint64 firstInGroup = s0 - firstGroup * kSamplesPerGroup;
     qint64 fromFile = 0;
-    while (fromFile < n && (codeIndex(firstInGroup + fromFile, 3) + 1) * 2 <= got)
-        ++fromFile;
-    unpackSamples(staging.data(), got, firstInGroup, n, channels);
+    if (got == spanBytes) {
+        fromFile = n;
+    } else {
+        while (fromFile < n && (codeIndex(firstInGroup + fromFile, 3) + 1) * 2 <= got)
+            ++fromFile;
+    }
+    unpackSamples(groups, got, firstInGroup, n, channels);
     result.samplesFromFile = int(fromFile);
     result.status = Status::Ok;
     result.nextOffsetBytes = nextRecordOffset(offsetBytes, n, result.fileSizeBytes);

@@ -24,6 +24,7 @@
 #include <QtGlobal>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace samplefile {
@@ -87,10 +88,30 @@ struct ReadResult {
 
 // Reads records of one length from sample files. It keeps its staging buffer
 // between reads so that a replay loop allocates only when the length changes.
-// Every read opens, reads and closes the file, so the file may be replaced or
-// grow between reads. Not thread-safe: one reader per thread.
+//
+// Two ways to reach the file:
+//   ReopenEachRead (the default, the replay's): every read opens, reads and
+//     closes the file, so the file may be replaced or grow between reads.
+//   KeepOpen (the offline analyser's): the file stays open from one read to
+//     the next (a new path opens the new file), and reads go through a
+//     read-ahead buffer of kReadAheadBytes, so a walk through consecutive
+//     records costs one system call per few MiB instead of an open, a seek,
+//     a read and a close per record. The size is taken afresh on every read,
+//     so a file that grows is followed; bytes already buffered are not read
+//     again, and a file replaced under the same path keeps being read from
+//     the one that was opened (until close() or another path).
+// The records delivered are the same bytes either way. Not thread-safe: one
+// reader per thread.
 class RecordReader {
 public:
+    enum class Access { ReopenEachRead, KeepOpen };
+    static constexpr qint64 kReadAheadBytes = qint64(4) << 20;
+
+    explicit RecordReader(Access access = Access::ReopenEachRead);
+    ~RecordReader();
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
     // Reads the record of n samples that starts at offsetBytes of the file at
     // path into four caller-owned arrays of n doubles. On any status but Ok the
     // arrays are left untouched.
@@ -101,8 +122,21 @@ public:
     ReadResult readRecord(const QString& path, qint64 recordIndex, int n,
                           double* const channels[kChannelCount]);
 
+    // Closes a kept file and forgets the buffered bytes (KeepOpen).
+    void close();
+
 private:
+    struct OpenFile;
+    // Bytes [startByte, startByte + spanBytes) of the open file: *data points
+    // at them, *got says how many the file had (fewer at its end). False on a
+    // seek or read error.
+    bool fetch(OpenFile& file, qint64 startByte, qint64 spanBytes, const std::uint8_t** data, qint64* got);
+
+    Access access;
+    std::unique_ptr<OpenFile> kept;   // KeepOpen: the open file
     std::vector<std::uint8_t> staging;
+    qint64 stagedStart = 0;            // file offset of staging[0]
+    qint64 stagedBytes = 0;            // valid bytes in staging (KeepOpen)
 };
 
 // Writes n samples per channel (four arrays of n codes) as groups into a

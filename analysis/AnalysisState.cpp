@@ -152,8 +152,9 @@ void analyzeChannel(AnalysisState& state, const FrameInput& input, int k, bool e
         r.constellationI.resize(static_cast<std::size_t>(m));
         r.constellationQ.resize(static_cast<std::size_t>(m));
         state.scratch.resize(static_cast<std::size_t>(m));
-        demodulateConstellation(x + start, r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,
-                                state.constellationType, state.demodFilterTaps.data(), state.scratch.data());
+        demodulateConstellationWith(state.demodArithmetic, x + start, r.constellationI.data(),
+                                    r.constellationQ.data(), m, fs, lineHz, state.constellationType,
+                                    state.demodFilterTaps.data(), state.scratch.data());
         r.constellationUpdated = true;
         if (input.constellationFigures) {
             computeConstellationFigures(r.constellationI.data(), r.constellationQ.data(), m, fs, lineHz,

@@ -50,6 +50,11 @@ public:
     // longest records); h452-analyze switches to the complex transform so
     // that its reports keep their bytes.
     SpectrumEngine spectrum{SpectrumTransform::RealInput};
+    // The demodulator's arithmetic: the window's frames take the fast one
+    // (the points equal the exact chain's to rounding, at a fraction of the
+    // cost of the longest records); h452-analyze takes the exact one so that
+    // its constellation output keeps its bytes.
+    DemodArithmetic demodArithmetic = DemodArithmetic::Fast;
 
     // The FFT-window choice: the index when 0 .. 5, else 0.
     void setWindowType(int index);

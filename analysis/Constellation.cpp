@@ -4,6 +4,7 @@
 #include "Constellation.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -21,6 +22,18 @@ bool isPsk(int type)
     return type < k16qam;
 }
 
+// What PSK points are divided by: their mean radius (sum of count radii),
+// or 1 when there is none or it is below 1e-10.
+double meanRadiusDivisor(double sum, double count)
+{
+    if (count > 0) {
+        const double mean = sum / count;
+        if (mean >= 1e-10 && std::isfinite(mean))
+            return mean;
+    }
+    return 1.0;
+}
+
 void gridPhases(const double* levels, int levelCount, std::vector<double>& phases)
 {
     for (int a = 0; a < levelCount; ++a) {
@@ -33,6 +46,64 @@ void gridPhases(const double* levels, int levelCount, std::vector<double>& phase
     }
     std::sort(phases.begin(), phases.end());
     phases.erase(std::unique(phases.begin(), phases.end()), phases.end());
+}
+
+template <typename Angle>
+double estimateOffset(Angle angle, const double* i, const double* q, int count, int constellationType,
+                      const std::vector<double>* phases)
+{
+    if (!i || !q || count <= 0)
+        return 0.0;
+    std::vector<double> own;
+    if (!phases) {
+        referencePhases(constellationType, own);
+        phases = &own;
+    }
+    int first = 0;
+    int last = count;
+    if (count >= 10) {
+        first = count / 10;
+        last = count - first;
+    }
+    double weighted = 0.0;
+    double weights = 0.0;
+    int used = 0;
+    for (int k = first; k < last; ++k) {
+        const double x = i[k];
+        const double y = q[k];
+        if (!std::isfinite(x) || !std::isfinite(y))
+            continue;
+        const double r = std::sqrt(x * x + y * y);
+        if (!std::isfinite(r) || !(r > 1e-10))
+            continue;
+        double theta = angle(y, x);
+        if (theta < 0.0)
+            theta += kTwoPi;
+        double best = kTwoPi;
+        for (double p : *phases) {
+            double d = theta - p;
+            if (d > kPi)
+                d -= kTwoPi;
+            else if (d < -kPi)
+                d += kTwoPi;
+            if (std::abs(d) < std::abs(best))
+                best = d;
+        }
+        weighted += best * r;
+        weights += r;
+        ++used;
+    }
+    if (used == 0 || weights < 1e-10)
+        return 0.0;
+    double offset = weighted / weights;
+    if (!std::isfinite(offset))
+        return offset;
+    // The mean of values within [-pi, pi] stays there; the loops are a guard.
+    while (offset > kPi)
+        offset -= kTwoPi;
+    while (offset < -kPi)
+        offset += kTwoPi;
+    return offset;
 }
 
 }  // namespace
@@ -151,68 +222,37 @@ void referencePhases(int constellationType, std::vector<double>& phases)
     }
 }
 
+double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases);
+void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad);
+
 double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
                            const std::vector<double>* phases)
 {
-    if (!i || !q || count <= 0)
-        return 0.0;
-    std::vector<double> own;
-    if (!phases) {
-        referencePhases(constellationType, own);
-        phases = &own;
-    }
-    int first = 0;
-    int last = count;
-    if (count >= 10) {
-        first = count / 10;
-        last = count - first;
-    }
-    double weighted = 0.0;
-    double weights = 0.0;
-    int used = 0;
-    for (int k = first; k < last; ++k) {
-        const double x = i[k];
-        const double y = q[k];
-        if (!std::isfinite(x) || !std::isfinite(y))
-            continue;
-        const double r = std::sqrt(x * x + y * y);
-        if (!std::isfinite(r) || !(r > 1e-10))
-            continue;
-        double theta = std::atan2(y, x);
-        if (theta < 0.0)
-            theta += kTwoPi;
-        double best = kTwoPi;
-        for (double p : *phases) {
-            double d = theta - p;
-            if (d > kPi)
-                d -= kTwoPi;
-            else if (d < -kPi)
-                d += kTwoPi;
-            if (std::abs(d) < std::abs(best))
-                best = d;
-        }
-        weighted += best * r;
-        weights += r;
-        ++used;
-    }
-    if (used == 0 || weights < 1e-10)
-        return 0.0;
-    double offset = weighted / weights;
-    if (!std::isfinite(offset))
-        return offset;
-    // The mean of values within [-pi, pi] stays there; the loops are a guard.
-    while (offset > kPi)
-        offset -= kTwoPi;
-    while (offset < -kPi)
-        offset += kTwoPi;
-    return offset;
+    return estimatePhaseOffsetWith(DemodArithmetic::Exact, i, q, count, constellationType, phases);
 }
 
-void correctConstellationPhase(double* i, double* q, int count, int constellationType)
+double estimatePhaseOffsetWith(DemodArithmetic arithmetic, const double* i, const double* q, int count,
+                               int constellationType, const std::vector<double>* phases)
+{
+    if (arithmetic == DemodArithmetic::Fast) {
+        if (!i || !q || count <= 0)
+            return 0.0;
+        std::vector<double> own;
+        if (!phases) {
+            referencePhases(constellationType, own);
+            phases = &own;
+        }
+        return estimateOffsetFast(i, q, count, *phases);
+    }
+    return estimateOffset([](double y, double x) { return std::atan2(y, x); }, i, q, count, constellationType,
+                          phases);
+}
+
+void rotateConstellation(double* i, double* q, int count, int constellationType, double offsetRad)
 {
     if (!i || !q || count <= 0)
         return;
-    double e = estimatePhaseOffset(i, q, count, constellationType);
+    double e = offsetRad;
     if (!std::isfinite(e))
         return;
     if (std::abs(e) < 1e-6)
@@ -245,12 +285,7 @@ void correctConstellationPhase(double* i, double* q, int count, int constellatio
     }
     if (!psk)
         return;
-    double divisor = 1.0;
-    if (n > 0) {
-        const double mean = sum / n;
-        if (mean >= 1e-10 && std::isfinite(mean))
-            divisor = mean;
-    }
+    const double divisor = meanRadiusDivisor(sum, n);
     for (int k = 0; k < count; ++k) {
         if (!std::isfinite(i[k]) || !std::isfinite(q[k]))
             continue;
@@ -259,19 +294,52 @@ void correctConstellationPhase(double* i, double* q, int count, int constellatio
     }
 }
 
+void correctConstellationPhase(double* i, double* q, int count, int constellationType)
+{
+    if (!i || !q || count <= 0)
+        return;
+    rotateConstellation(i, q, count, constellationType, estimatePhaseOffset(i, q, count, constellationType));
+}
+
 void demodulateConstellation(const double* samples, double* iOut, double* qOut, int count,
                              double sampleRateHz, double carrierHz, int constellationType,
                              double* taps, double* scratch)
 {
+    demodulateConstellationWith(DemodArithmetic::Exact, samples, iOut, qOut, count, sampleRateHz, carrierHz,
+                                constellationType, taps, scratch);
+}
+
+void demodulateConstellationWith(DemodArithmetic arithmetic, const double* samples, double* iOut, double* qOut,
+                                 int count, double sampleRateHz, double carrierHz, int constellationType,
+                                 double* taps, double* scratch)
+{
     if (!samples || !iOut || !qOut || count <= 0)
         return;
     const double step = carrierHz * kTwoPi;
-    for (int k = 0; k < count; ++k) {
-        const double phi = (k / sampleRateHz) * step;
-        // A non-finite sample would smear NaN over 31 filtered points.
-        const double x = std::isfinite(samples[k]) ? samples[k] : 0.0;
-        iOut[k] = std::cos(phi) * x;
-        qOut[k] = std::sin(phi) * x;
+    const bool fast = arithmetic == DemodArithmetic::Fast;
+    if (fast) {
+        // The phases in blocks that stay in the first-level cache.
+        constexpr int kBlock = 512;
+        double phase[kBlock], c[kBlock], s[kBlock];
+        for (int k0 = 0; k0 < count; k0 += kBlock) {
+            const int m = std::min(kBlock, count - k0);
+            for (int j = 0; j < m; ++j)
+                phase[j] = ((k0 + j) / sampleRateHz) * step;
+            sinCosFast(phase, c, s, m);
+            for (int j = 0; j < m; ++j) {
+                const double x = std::isfinite(samples[k0 + j]) ? samples[k0 + j] : 0.0;
+                iOut[k0 + j] = c[j] * x;
+                qOut[k0 + j] = s[j] * x;
+            }
+        }
+    } else {
+        for (int k = 0; k < count; ++k) {
+            const double phi = (k / sampleRateHz) * step;
+            // A non-finite sample would smear NaN over 31 filtered points.
+            const double x = std::isfinite(samples[k]) ? samples[k] : 0.0;
+            iOut[k] = std::cos(phi) * x;
+            qOut[k] = std::sin(phi) * x;
+        }
     }
     double cutoff = carrierHz / 2.0;
     if (cutoff > sampleRateHz / 2.0)
@@ -283,7 +351,11 @@ void demodulateConstellation(const double* samples, double* iOut, double* qOut, 
     }
     lowPassFilter(iOut, count, sampleRateHz, cutoff, taps, scratch);
     lowPassFilter(qOut, count, sampleRateHz, cutoff, taps, scratch);
-    correctConstellationPhase(iOut, qOut, count, constellationType);
+    const double offset = estimatePhaseOffsetWith(arithmetic, iOut, qOut, count, constellationType);
+    if (fast)
+        rotateConstellationFast(iOut, qOut, count, constellationType, offset);
+    else
+        rotateConstellation(iOut, qOut, count, constellationType, offset);
 }
 
 int constellationStart(const double* samples, int count, double sampleRateHz, double carrierHz)
@@ -339,6 +411,336 @@ void constellationReference(int constellationType, std::vector<double>& x, std::
     }
     default:
         break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Fast arithmetic of the live window's chain.
+
+namespace {
+
+typedef double Lanes2 __attribute__((vector_size(16)));
+typedef unsigned long long Bits2 __attribute__((vector_size(16)));
+
+// pi/2 in three parts: the first two have 27 significant bits, so their
+// products with a quadrant count below 2^26 are exact (Cody and Waite).
+constexpr double kHalfPi1 = 1.570796325802803;       // 0x1.921fb54p+0
+constexpr double kHalfPi2 = 9.920935739593517e-10;   // 0x1.10b461p-30
+constexpr double kHalfPi3 = 5.721188726109832e-18;
+constexpr double kTwoOverPi = 0.6366197723675814;
+// 1.5 * 2^52: adding it rounds to an integer and leaves that integer in the
+// low bits of the sum.
+constexpr double kRoundingShifter = 6755399441055744.0;
+
+// Taylor coefficients: on |r| <= pi/4 the first omitted terms (r^17/17! for
+// the sine, r^18/18! for the cosine) are below 1e-17.
+inline Lanes2 sinPoly(Lanes2 r, Lanes2 z)
+{
+    const Lanes2 p = ((((((-1.0 / 1307674368000.0 * z + 1.0 / 6227020800.0) * z - 1.0 / 39916800.0) * z
+                         + 1.0 / 362880.0) * z - 1.0 / 5040.0) * z + 1.0 / 120.0) * z - 1.0 / 6.0) * z;
+    return r + r * p;
+}
+
+inline Lanes2 cosPoly(Lanes2 z)
+{
+    const Lanes2 p = (((((((1.0 / 20922789888000.0 * z - 1.0 / 87178291200.0) * z + 1.0 / 479001600.0) * z
+                          - 1.0 / 3628800.0) * z + 1.0 / 40320.0) * z - 1.0 / 720.0) * z + 1.0 / 24.0) * z) * z;
+    return (1.0 - 0.5 * z) + p;
+}
+
+inline Lanes2 select(Bits2 mask, Lanes2 ifSet, Lanes2 ifClear)
+{
+    Bits2 a, b;
+    std::memcpy(&a, &ifSet, sizeof a);
+    std::memcpy(&b, &ifClear, sizeof b);
+    const Bits2 r = (a & mask) | (b & ~mask);
+    Lanes2 out;
+    std::memcpy(&out, &r, sizeof out);
+    return out;
+}
+
+inline Lanes2 flipSign(Lanes2 v, Bits2 signBits)
+{
+    Bits2 a;
+    std::memcpy(&a, &v, sizeof a);
+    a ^= signBits;
+    std::memcpy(&v, &a, sizeof v);
+    return v;
+}
+
+// cos and sin of two phases within kFastPhaseLimit.
+inline void sinCos2(Lanes2 x, Lanes2& c, Lanes2& s)
+{
+    const Lanes2 shifted = x * kTwoOverPi + kRoundingShifter;
+    const Lanes2 j = shifted - kRoundingShifter;
+    Bits2 quadrant;
+    std::memcpy(&quadrant, &shifted, sizeof quadrant);
+    const Lanes2 r = ((x - j * kHalfPi1) - j * kHalfPi2) - j * kHalfPi3;
+    const Lanes2 z = r * r;
+    const Lanes2 sr = sinPoly(r, z);
+    const Lanes2 cr = cosPoly(z);
+    // Quadrant q = j mod 4: odd quadrants swap sine and cosine; the cosine
+    // is negative in quadrants 1 and 2, the sine in 2 and 3.
+    const Bits2 one = {1, 1};
+    const Bits2 swap = (Bits2)((quadrant & one) != 0);
+    const Lanes2 cs = select(swap, sr, cr);
+    const Lanes2 sn = select(swap, cr, sr);
+    const Bits2 two = {2, 2};
+    c = flipSign(cs, ((quadrant + one) & two) << 62);
+    s = flipSign(sn, (quadrant & two) << 62);
+}
+
+// atan(k / 16) for k = 0 .. 16, from the C library once.
+const double* atanTable()
+{
+    static const auto table = [] {
+        std::array<double, 17> t{};
+        for (int k = 0; k <= 16; ++k)
+            t[static_cast<std::size_t>(k)] = std::atan(k / 16.0);
+        return t;
+    }();
+    return table.data();
+}
+
+constexpr double kHalfPiHi = 1.5707963267948966;
+constexpr double kHalfPiLo = 6.123233995736766e-17;
+constexpr double kPiHi = 3.141592653589793;
+constexpr double kPiLo = 1.2246467991473532e-16;
+
+}  // namespace
+
+void sinCosFast(const double* phases, double* cosOut, double* sinOut, int count)
+{
+    if (!phases || !cosOut || !sinOut || count <= 0)
+        return;
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+        Lanes2 x, c, s;
+        std::memcpy(&x, phases + k, sizeof x);
+        sinCos2(x, c, s);
+        std::memcpy(cosOut + k, &c, sizeof c);
+        std::memcpy(sinOut + k, &s, sizeof s);
+    }
+    if (k < count) {
+        const Lanes2 x = {phases[k], 0.0};
+        Lanes2 c, s;
+        sinCos2(x, c, s);
+        cosOut[k] = c[0];
+        sinOut[k] = s[0];
+    }
+    // Beyond the exact range of the reduction, and NaN or infinity: the C
+    // library's values (a compare per phase; such phases do not occur in
+    // records the window takes).
+    for (k = 0; k < count; ++k) {
+        if (!(std::abs(phases[k]) <= kFastPhaseLimit)) {
+            cosOut[k] = std::cos(phases[k]);
+            sinOut[k] = std::sin(phases[k]);
+        }
+    }
+}
+
+double atan2Fast(double y, double x)
+{
+    const double ax = std::abs(x);
+    const double ay = std::abs(y);
+    constexpr double kLargest = std::numeric_limits<double>::max();
+    if (!(ax <= kLargest && ay <= kLargest) || (ax == 0.0 && ay == 0.0))
+        return std::atan2(y, x);
+    // atan of t = smaller / larger in [0, 1]: t = c + (t - c) with c = k/16
+    // the nearest sixteenth, atan(t) = atan(c) + atan(u), u = (t - c) /
+    // (1 + t c), |u| <= 1/32, where six Taylor terms leave an error below
+    // 1e-20. t - c is exact (the two are within a factor of two).
+    const bool steep = ay > ax;
+    const double t = steep ? ax / ay : ay / ax;
+    const int k = static_cast<int>(t * 16.0 + 0.5);
+    const double c = k / 16.0;
+    const double u = (t - c) / (1.0 + t * c);
+    const double u2 = u * u;
+    const double series
+        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
+    double a = atanTable()[k] + series;
+    if (steep)
+        a = (kHalfPiHi - a) + kHalfPiLo;
+    if (x < 0.0)
+        a = (kPiHi - a) + kPiLo;
+    return std::copysign(a, y);
+}
+
+namespace {
+
+constexpr unsigned long long kSignBit = 0x8000000000000000ULL;
+
+inline Bits2 bitsOf(Lanes2 v)
+{
+    Bits2 b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+inline Lanes2 absLanes(Lanes2 v)
+{
+    const Bits2 magnitude = bitsOf(v) & ~Bits2{kSignBit, kSignBit};
+    Lanes2 out;
+    std::memcpy(&out, &magnitude, sizeof out);
+    return out;
+}
+
+// atan2 of two points in [0, 2 pi), as atan2Fast() plus the turn the
+// estimate adds to negative angles. Lanes outside `valid` give a finite
+// value that the caller ignores.
+inline Lanes2 angle2(Lanes2 y, Lanes2 x, Bits2 valid)
+{
+    const Lanes2 ax = absLanes(x);
+    const Lanes2 ay = absLanes(y);
+    const Bits2 steep = (Bits2)(ay > ax);
+    const Lanes2 num = select(steep, ax, ay);
+    const Lanes2 den = select(steep, ay, ax);
+    const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 t = select(valid, num / den, zero);
+    const int k0 = static_cast<int>(t[0] * 16.0 + 0.5);
+    const int k1 = static_cast<int>(t[1] * 16.0 + 0.5);
+    const Lanes2 c = {k0 / 16.0, k1 / 16.0};
+    const Lanes2 u = (t - c) / (1.0 + t * c);
+    const Lanes2 u2 = u * u;
+    const Lanes2 series
+        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
+    const double* table = atanTable();
+    const Lanes2 base = {table[k0], table[k1]};
+    Lanes2 a = base + series;
+    a = select(steep, (kHalfPiHi - a) + kHalfPiLo, a);
+    a = select((Bits2)(x < zero), (kPiHi - a) + kPiLo, a);
+    a = flipSign(a, bitsOf(y) & Bits2{kSignBit, kSignBit});
+    return select((Bits2)(a < zero), a + kTwoPi, a);
+}
+
+}  // namespace
+
+// The estimate of estimateOffset() two points at a time, the choices made
+// by masks instead of branches (the nearest phase of noisy points is a coin
+// toss for a branch predictor). The two lanes sum separately, so the sums
+// differ from the one-lane order in the last bits.
+double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases)
+{
+    int first = 0;
+    int last = count;
+    if (count >= 10) {
+        first = count / 10;
+        last = count - first;
+    }
+    const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    const Lanes2 tiny = {1e-10, 1e-10};
+    Lanes2 weighted = zero;
+    Lanes2 weights = zero;
+    long long used = 0;
+    for (int k = first; k < last; k += 2) {
+        const bool pair = k + 1 < last;
+        const Lanes2 x = {i[k], pair ? i[k + 1] : 0.0};
+        const Lanes2 y = {q[k], pair ? q[k + 1] : 0.0};
+        const Lanes2 r2 = x * x + y * y;
+        Lanes2 r;
+        r[0] = std::sqrt(r2[0]);
+        r[1] = std::sqrt(r2[1]);
+        const Lanes2 ax = absLanes(x);
+        const Lanes2 ay = absLanes(y);
+        // Finite coordinates and a finite radius above 1e-10 (NaN fails
+        // every comparison).
+        Bits2 valid = (Bits2)(ax <= largest) & (Bits2)(ay <= largest) & (Bits2)(r <= largest) & (Bits2)(r > tiny);
+        if (!pair)
+            valid[1] = 0;
+        const Lanes2 theta = angle2(y, x, valid);
+        const Lanes2 twoPi = {kTwoPi, kTwoPi};
+        Lanes2 best = twoPi;
+        for (double p : phases) {
+            Lanes2 d = theta - p;
+            d = select((Bits2)(d > kPi), d - kTwoPi, select((Bits2)(d < -kPi), d + kTwoPi, d));
+            best = select((Bits2)(absLanes(d) < absLanes(best)), d, best);
+        }
+        weighted += select(valid, best * r, zero);
+        weights += select(valid, r, zero);
+        used += (valid[0] != 0) + (valid[1] != 0);
+    }
+    const double sumWeights = weights[0] + weights[1];
+    if (used == 0 || sumWeights < 1e-10)
+        return 0.0;
+    double offset = (weighted[0] + weighted[1]) / sumWeights;
+    if (!std::isfinite(offset))
+        return offset;
+    while (offset > kPi)
+        offset -= kTwoPi;
+    while (offset < -kPi)
+        offset += kTwoPi;
+    return offset;
+}
+
+// rotateConstellation() two points at a time: the same rotation of each
+// point (the same bits), the radii summed in two lanes and the division by
+// the mean radius a multiplication by its inverse, so the scaled points
+// differ from the exact ones in the last bits.
+void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad)
+{
+    if (!i || !q || count <= 0 || !std::isfinite(offsetRad))
+        return;
+    const double e = std::abs(offsetRad) < 1e-6 ? 0.0 : offsetRad;
+    const double c = std::cos(-e);
+    const double s = std::sin(-e);
+    const bool psk = isPsk(constellationType);
+    const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    const Lanes2 tiny = {1e-10, 1e-10};
+    const Lanes2 one = {1.0, 1.0};
+    Lanes2 sum = zero;
+    Lanes2 used = zero;
+    for (int k = 0; k < count; k += 2) {
+        // An odd count ends with a pair whose second lane is empty.
+        const bool pair = k + 1 < count;
+        Lanes2 x = {i[k], pair ? i[k + 1] : 0.0};
+        Lanes2 y = {q[k], pair ? q[k + 1] : 0.0};
+        const Lanes2 xr = x * c - y * s;
+        const Lanes2 yr = x * s + y * c;
+        Bits2 finite = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest);
+        if (!pair)
+            finite[1] = 0;
+        const Bits2 rotated = finite & (Bits2)(absLanes(xr) <= largest) & (Bits2)(absLanes(yr) <= largest);
+        x = select(rotated, xr, x);
+        y = select(rotated, yr, y);
+        i[k] = x[0];
+        q[k] = y[0];
+        if (pair) {
+            i[k + 1] = x[1];
+            q[k + 1] = y[1];
+        }
+        if (psk) {
+            const Lanes2 r2 = x * x + y * y;
+            Lanes2 r;
+            r[0] = std::sqrt(r2[0]);
+            r[1] = std::sqrt(r2[1]);
+            const Bits2 counted = finite & (Bits2)(r > tiny) & (Bits2)(r <= largest);
+            sum += select(counted, r, zero);
+            used += select(counted, one, zero);
+        }
+    }
+    const double total = sum[0] + sum[1];
+    const double n = used[0] + used[1];
+    if (!psk)
+        return;
+    const double divisor = meanRadiusDivisor(total, n);
+    // Points with a non-finite coordinate keep both values, as there.
+    const double scale = 1.0 / divisor;
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+        Lanes2 x, y;
+        std::memcpy(&x, i + k, sizeof x);
+        std::memcpy(&y, q + k, sizeof y);
+        const Bits2 finite = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest);
+        x = select(finite, x * scale, x);
+        y = select(finite, y * scale, y);
+        std::memcpy(i + k, &x, sizeof x);
+        std::memcpy(q + k, &y, sizeof y);
+    }
+    if (k < count && std::isfinite(i[k]) && std::isfinite(q[k])) {
+        i[k] *= scale;
+        q[k] *= scale;
     }
 }
 

@@ -61,6 +61,48 @@ void demodulateConstellation(const double* samples, double* iOut, double* qOut, 
                              double sampleRateHz, double carrierHz, int constellationType,
                              double* taps, double* scratch = nullptr);
 
+// How the chain evaluates its mixer's cosines and sines and the estimate's
+// angles.
+//   Exact: the C library's cos, sin and atan2 per sample (h452-analyze, whose
+//          reports keep their bytes).
+//   Fast:  the live window's: the same phases (k / fs) * (fc * 2 pi) through
+//          sinCosFast() and the angles through atan2Fast(), a few times
+//          cheaper and within about 2 units in the last place of the exact
+//          values, so the points equal the exact chain's to rounding.
+enum class DemodArithmetic { Exact, Fast };
+
+// Largest |phase| in radians sinCosFast() takes (2^25 quarter turns); the
+// chain falls back to the exact functions for records whose phase runs
+// beyond it (above 16 Mi samples at fs / 2).
+constexpr double kFastPhaseLimit = 5.2e7;
+
+// cosOut[k] = cos(phases[k]) and sinOut[k] = sin(phases[k]) for k = 0 ..
+// count-1 (three arrays of count doubles), within 2 units in the last place
+// of a correctly rounded result, two at a time. A phase outside
+// +-kFastPhaseLimit or not finite gives the C library's value.
+void sinCosFast(const double* phases, double* cosOut, double* sinOut, int count);
+
+// atan2(y, x) within 2 units in the last place, the same quadrant and sign
+// conventions (zeros, infinities and NaN are passed to the C library).
+double atan2Fast(double y, double x);
+
+// Rotates every point by -offsetRad (an offset within 1e-6 rad counts as 0;
+// a non-finite offset leaves the points alone), then for the PSK types
+// divides the finite points by their mean radius (divisor 1 when that mean
+// is below 1e-10 or no radius is above 1e-10). The second half of
+// correctConstellationPhase().
+void rotateConstellation(double* i, double* q, int count, int constellationType, double offsetRad);
+
+// estimatePhaseOffset() with the chosen arithmetic for the angles.
+double estimatePhaseOffsetWith(DemodArithmetic arithmetic, const double* i, const double* q, int count,
+                               int constellationType, const std::vector<double>* phases = nullptr);
+
+// demodulateConstellation() with the chosen arithmetic (same arrays and
+// sizes); Exact gives the same bits as demodulateConstellation().
+void demodulateConstellationWith(DemodArithmetic arithmetic, const double* samples, double* iOut, double* qOut,
+                                 int count, double sampleRateHz, double carrierHz, int constellationType,
+                                 double* taps, double* scratch = nullptr);
+
 // Start index of the demodulated part of an N-sample frame: the first
 // smallest sample among the first trunc(fs / fc) samples (limited to N);
 // 0 when that count is 0 or the inputs are unusable (fc not above 0).

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -198,4 +199,47 @@ TEST_F(SampleFileTest, LongestWindowRecordOnAShortFileIsZeroPadded)
     EXPECT_EQ(rec.ptr[2][15], double(codeOf(15, 2)));
     EXPECT_EQ(rec.ptr[2][16], 0.0);
     EXPECT_EQ(rec.ptr[3][n - 1], 0.0);
+}
+
+TEST_F(SampleFileTest, KeptOpenFileGivesTheSameRecordsAndFollowsGrowth)
+{
+    // A file longer than the read-ahead, so that records straddle the end of
+    // the buffered part; lengths inside groups, across groups and larger than
+    // the read-ahead itself; a cut in the middle of the last group.
+    const int64_t instants = (sf::RecordReader::kReadAheadBytes / 8) + 9000;
+    const QString file = path(QStringLiteral("long.bin"));
+    ASSERT_TRUE(writeFile(file, makeStream(instants, instants * 8 - 20)));
+    for (int n : {1001, 4096, 3, 600000}) {
+        sf::RecordReader kept(sf::RecordReader::Access::KeepOpen);
+        sf::RecordReader fresh;
+        Record a(n), b(n);
+        qint64 offset = 0;
+        for (int r = 0; r < 40; ++r) {
+            const sf::ReadResult ra = kept.read(file, offset, n, a.ptr);
+            const sf::ReadResult rb = fresh.read(file, offset, n, b.ptr);
+            ASSERT_EQ(ra.status, sf::Status::Ok) << n << " record " << r;
+            ASSERT_EQ(ra.samplesFromFile, rb.samplesFromFile) << n << " record " << r;
+            ASSERT_EQ(ra.nextOffsetBytes, rb.nextOffsetBytes) << n << " record " << r;
+            ASSERT_EQ(a.data, b.data) << n << " record " << r;
+            // Jump near the end after a few records: the tail, then the wrap.
+            offset = r == 3 ? std::max<int64_t>(0, instants - 2 * int64_t(n)) / 4 * 32 : ra.nextOffsetBytes;
+        }
+    }
+
+    // Growth: a record past the old end reads as zeros, then, once the file
+    // grew, as the new samples; another path opens the other file.
+    const QString growing = path(QStringLiteral("growing.bin"));
+    ASSERT_TRUE(writeFile(growing, makeStream(64)));
+    sf::RecordReader kept(sf::RecordReader::Access::KeepOpen);
+    Record rec(64);
+    ASSERT_EQ(kept.read(growing, 256, 64, rec.ptr).status, sf::Status::Ok);
+    EXPECT_EQ(rec.ptr[1][63], 0.0);
+    ASSERT_TRUE(writeFile(growing, makeStream(128)));
+    const sf::ReadResult grown = kept.read(growing, 256, 64, rec.ptr);
+    ASSERT_EQ(grown.status, sf::Status::Ok);
+    EXPECT_EQ(grown.samplesFromFile, 64);
+    EXPECT_EQ(rec.ptr[1][63], double(codeOf(95, 1)));
+    ASSERT_EQ(kept.read(file, 8, 64, rec.ptr).status, sf::Status::Ok);
+    EXPECT_EQ(rec.ptr[2][0], double(codeOf(1, 2)));
+    EXPECT_EQ(kept.read(path(QStringLiteral("none.bin")), 0, 64, rec.ptr).status, sf::Status::OpenFailed);
 }

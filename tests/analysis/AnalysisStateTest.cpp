@@ -337,12 +337,14 @@ TEST(Frame, StaleFrequencyResponseStoreIsResizedNotOverrun)
 
 TEST(Frame, RealInputTransformGivesTodaysFiguresToRounding)
 {
-    // The window's state transforms real input; the complex transform is the
-    // reference. A tone between bins with harmonics and noise, so that every
-    // figure is a real sum over many bins. Rounding of either transform is a
-    // few 1e-16 of the largest bin; over a million bins the figures (ratios of
-    // sums, in dB) move by far less than 1e-9 dB, which still catches a wrong
-    // bin, scale or window by many orders.
+    // The window's state transforms real input and demodulates with the fast
+    // arithmetic; the complex transform with the exact demodulator (what
+    // h452-analyze runs) is the reference. A tone between bins with
+    // harmonics and noise, so that every figure is a real sum over many
+    // bins. Rounding of either transform is a few 1e-16 of the largest bin;
+    // over a million bins the figures (ratios of sums, in dB) move by far
+    // less than 1e-9 dB, which still catches a wrong bin, scale or window by
+    // many orders.
     for (const int n : {1000, 1001, 100000, 999999}) {
         Frame f(n);
         f.tone(0, n / 9.7, 12000.0);
@@ -354,7 +356,12 @@ TEST(Frame, RealInputTransformGivesTodaysFiguresToRounding)
         AnalysisState real;
         AnalysisState complex;
         complex.spectrum.setTransform(SpectrumTransform::Complex);
+        complex.demodArithmetic = DemodArithmetic::Exact;
         ASSERT_EQ(real.spectrum.transform(), SpectrumTransform::RealInput);
+        ASSERT_EQ(real.demodArithmetic, DemodArithmetic::Fast);
+        real.setConstellationType(kQpsk);
+        complex.setConstellationType(kQpsk);
+        f.input.constellationPanel = true;
         real.setWindowType(1);
         complex.setWindowType(1);
         FrameResult a;
@@ -372,6 +379,17 @@ TEST(Frame, RealInputTransformGivesTodaysFiguresToRounding)
             const double x = a.figures[0].value(c);
             const double y = b.figures[0].value(c);
             EXPECT_NEAR(x, y, 1e-9 * std::max(1.0, std::abs(y))) << n << " figure " << kFigureHeaders[c];
+        }
+        // The points: rounding of the mixer and the angles, carried through
+        // the filter and the mean radius (about 1e-16 of a unit radius).
+        const ChannelFrameResult& ca = a.channels[0];
+        const ChannelFrameResult& cb = b.channels[0];
+        ASSERT_TRUE(ca.constellationUpdated && cb.constellationUpdated) << n;
+        ASSERT_EQ(ca.constellationStart, cb.constellationStart) << n;
+        ASSERT_EQ(ca.constellationI.size(), cb.constellationI.size()) << n;
+        for (std::size_t k = 0; k < ca.constellationI.size(); ++k) {
+            ASSERT_NEAR(ca.constellationI[k], cb.constellationI[k], 1e-12) << n << " point " << k;
+            ASSERT_NEAR(ca.constellationQ[k], cb.constellationQ[k], 1e-12) << n << " point " << k;
         }
     }
 }

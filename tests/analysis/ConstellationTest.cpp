@@ -229,3 +229,107 @@ TEST(Constellation, QamChartScaleIsTheLargestFiniteCoordinate)
     const std::vector<double> z(3, 0.0);
     EXPECT_EQ(constellationChartScale(z.data(), z.data(), 3, k64qam), 1.0);
 }
+
+// ---------------------------------------------------------------------------
+// The window's fast arithmetic against the C library and the exact chain.
+
+TEST(ConstellationFast, SinCosAndAtan2StayWithinTwoUnitsOfTheLibrary)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Quadrant edges, both signs, phases of long records, and phases the
+    // reduction cannot take (the library's values then).
+    std::vector<double> phases = {0.0, -0.0, kPi / 4, kPi / 2, kPi, 3 * kPi / 2, -kPi / 4, -kPi, 1e-300,
+                                  2.5e6 + 0.1, -3.1e6, 5.1e7, 6e7, 1e300, inf, -inf, nan};
+    for (int k = 0; k < 20001; ++k)
+        phases.push_back((k - 10000) * 0.7853981633974483 * 1.0001 + 1e-3 * k);
+    std::vector<double> c(phases.size()), s(phases.size());
+    sinCosFast(phases.data(), c.data(), s.data(), static_cast<int>(phases.size()));
+    for (std::size_t k = 0; k < phases.size(); ++k) {
+        const double p = phases[k];
+        if (!std::isfinite(p)) {
+            EXPECT_TRUE(std::isnan(c[k]) && std::isnan(s[k])) << p;
+            continue;
+        }
+        // Two units in the last place of values up to 1.
+        EXPECT_NEAR(c[k], std::cos(p), 4.5e-16) << p;
+        EXPECT_NEAR(s[k], std::sin(p), 4.5e-16) << p;
+    }
+
+    struct Point {
+        double y, x;
+    };
+    std::vector<Point> points = {{0.0, 1.0},  {-0.0, 1.0}, {0.0, -1.0}, {-0.0, -1.0}, {1.0, 0.0},
+                                 {1.0, -0.0}, {-1.0, 0.0}, {0.0, 0.0},  {-0.0, -0.0}, {inf, 1.0},
+                                 {1.0, -inf}, {nan, 1.0},  {1e-300, 1e300}, {1e300, -1e-300}, {3.0, 3.0},
+                                 {-2.0, -2.0}, {1.0, 16.0}};
+    for (int k = 0; k < 4000; ++k)
+        points.push_back({std::sin(k * 0.37) * (k % 17 + 1), std::cos(k * 0.71) * (k % 13 + 1)});
+    for (const Point& pt : points) {
+        const double a = atan2Fast(pt.y, pt.x);
+        const double b = std::atan2(pt.y, pt.x);
+        if (std::isnan(b)) {
+            EXPECT_TRUE(std::isnan(a));
+            continue;
+        }
+        EXPECT_NEAR(a, b, 4.5e-16 * std::max(1.0, std::abs(b))) << pt.y << ", " << pt.x;
+        EXPECT_EQ(std::signbit(a), std::signbit(b)) << pt.y << ", " << pt.x;
+    }
+}
+
+TEST(ConstellationFast, ChainGivesTheExactPointsToRounding)
+{
+    // Every modulation, records shorter than the filter, odd lengths and a
+    // long record with a carrier near fs / 2 (the phases grow to 3e5 rad).
+    // The difference is rounding of the mixer and the angles carried
+    // through the filter and a weighted mean: far below 1e-12 of the
+    // largest point, while a wrong quadrant, sign or scale moves points by
+    // whole units.
+    const double fs = 1e9;
+    std::vector<double> phases;
+    for (int k : {0, 1, 3, 2, 2, 0, 3, 1, 0, 2, 1, 3, 1})
+        phases.push_back(kPi / 4 + k * kPi / 2 + 10.0 * kDeg);
+    struct Case {
+        int n;
+        double fc;
+    };
+    for (const Case c : {Case{16, 100e6}, Case{31, 200e6}, Case{1001, 123.4e6}, Case{100001, 0.49e9}}) {
+        std::vector<double> x = modulated(c.n, fs, c.fc, 8000.0, phases, 77);
+        for (int k = 0; k < c.n; ++k)
+            x[k] = std::round(x[k] + 50.0 * std::sin(0.913 * k * k));
+        if (c.n > 100)
+            x[50] = std::numeric_limits<double>::quiet_NaN();  // taken as 0 by both
+        for (int type = 0; type < kConstellationTypeCount; ++type) {
+            std::vector<double> ie(c.n), qe(c.n), iq(c.n), qq(c.n);
+            double taps[kDemodFilterTaps];
+            demodulateConstellationWith(DemodArithmetic::Exact, x.data(), ie.data(), qe.data(), c.n, fs, c.fc, type,
+                                        taps);
+            demodulateConstellation(x.data(), iq.data(), qq.data(), c.n, fs, c.fc, type, taps);
+            ASSERT_EQ(ie, iq) << "Exact is the plain chain";
+            demodulateConstellationWith(DemodArithmetic::Fast, x.data(), iq.data(), qq.data(), c.n, fs, c.fc, type,
+                                        taps);
+            double largest = 0.0;
+            for (int k = 0; k < c.n; ++k)
+                largest = std::max({largest, std::abs(ie[k]), std::abs(qe[k])});
+            ASSERT_GT(largest, 0.0);
+            for (int k = 0; k < c.n; ++k) {
+                ASSERT_NEAR(iq[k], ie[k], 1e-12 * largest) << c.n << " type " << type << " point " << k;
+                ASSERT_NEAR(qq[k], qe[k], 1e-12 * largest) << c.n << " type " << type << " point " << k;
+            }
+        }
+    }
+    // Degenerate points: no qualifying point gives 0 either way.
+    const std::vector<double> zeros(40, 0.0);
+    EXPECT_EQ(estimatePhaseOffsetWith(DemodArithmetic::Fast, zeros.data(), zeros.data(), 40, kQpsk), 0.0);
+    EXPECT_EQ(estimatePhaseOffsetWith(DemodArithmetic::Fast, nullptr, zeros.data(), 40, kQpsk), 0.0);
+    // Non-finite and vanishing points are skipped alike; an odd count
+    // leaves one lane of the last pair empty.
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> i = {0.3, inf, -0.2, 0.0, std::nan(""), 1e-12, 0.5, -0.4, 0.8, 1e300, 0.25};
+    std::vector<double> q = {0.2, 0.1, 0.35, 0.0, 0.4, 0.0, -0.45, -0.3, 0.1, 1e300, -0.7};
+    for (int type = 0; type < kConstellationTypeCount; ++type) {
+        const double exact = estimatePhaseOffset(i.data(), q.data(), 11, type);
+        EXPECT_NEAR(estimatePhaseOffsetWith(DemodArithmetic::Fast, i.data(), q.data(), 11, type), exact, 1e-15)
+            << type;
+    }
+}

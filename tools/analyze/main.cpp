@@ -1,7 +1,8 @@
 // h452-analyze: measures recorded sample files record by record with the same
 // frame-level analysis the live window runs, for scripts and batch checks.
-// Records are read as the replay reads them (sample-file reader of the
-// acquisition side); figures carry from record to record as in the window.
+// Records are read with the replay's sample-file reader, the file kept open
+// and read ahead in large pieces (the records are consecutive); figures carry
+// from record to record as in the window.
 //
 // Several threads analyse the channels side by side. Everything a channel
 // carries from record to record (its figures) belongs to that channel alone,
@@ -93,9 +94,10 @@ void appendRecord(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack
 void configure(const h452::AnalyzeOptions& opt, const bool channels[4], h452::AnalysisState& state,
                h452::FrameInput& input)
 {
-    // The complex transform with estimate planning: reports keep their bytes
-    // from one version to the next.
+    // The complex transform with estimate planning and the exact demodulator
+    // arithmetic: reports keep their bytes from one version to the next.
     state.spectrum.setTransform(h452::SpectrumTransform::Complex);
+    state.demodArithmetic = h452::DemodArithmetic::Exact;
     state.setWindowType(opt.windowType);
     if (opt.constellationType >= 0)
         state.setConstellationType(opt.constellationType);
@@ -129,7 +131,7 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
         input.samples[k] = channels[k];
     }
 
-    samplefile::RecordReader reader;
+    samplefile::RecordReader reader(samplefile::RecordReader::Access::KeepOpen);
     h452::FrameResult result;
     h452::StandardFrameAnalysis standard;
     standard.maxHarmonic = opt.maxHarmonic;
@@ -319,7 +321,7 @@ int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const recordingme
     Batch batches[2];
     for (Batch& b : batches)
         b.records.resize(static_cast<std::size_t>(batchSize));
-    samplefile::RecordReader reader;
+    samplefile::RecordReader reader(samplefile::RecordReader::Access::KeepOpen);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
         h452::appendCsvHeader(out, opt.maxHarmonic);
