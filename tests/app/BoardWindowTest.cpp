@@ -294,10 +294,13 @@ TEST_F(BoardWindow, BadInputLogsAndStopStillReturns)
     ASSERT_TRUE(QTest::qWaitFor([&] { return traceHas({"W 768 0", "W 768 4"}); }, kWaitMs));
     // Stop cancels a waiting capture rather than waiting for its time-out;
     // let one time out first so that its failure is logged.
+    // With polls that only yield, time-outs come quickly and a busy machine
+    // may log another before the click: count what Stop itself adds.
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.countContaining(QStringLiteral("fetch failed")) >= 1; }, kWaitMs));
+    const int failedBeforeStop = log.countContaining(QStringLiteral("fetch failed"));
     get<QPushButton>("btnRun")->click();
     EXPECT_FALSE(running());
     QCoreApplication::processEvents();
     EXPECT_EQ(frames.count(), 0);
-    EXPECT_EQ(log.countContaining(QStringLiteral("fetch failed")), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("fetch failed")), failedBeforeStop);
 }
