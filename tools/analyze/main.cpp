@@ -16,7 +16,7 @@
 // worker computes them for its own channels.
 #include "AnalyzeOptions.h"
 #include "AnalyzeReport.h"
-#include "AnalyzeSpectrum.h"
+#include "AnalyzeGroups.h"
 #include "AnalysisState.h"
 #include "RecordingMeta.h"
 #include "SampleFile.h"
@@ -135,9 +135,9 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
     h452::FrameResult result;
     h452::StandardFrameAnalysis standard;
     standard.maxHarmonic = opt.maxHarmonic;
-    h452::AnalyzeSpectrum spectrum(opt);
+    h452::RecordGroups groups(opt);
     std::string fileError;
-    if (!spectrum.open(fileError))
+    if (!groups.open(fileError))
         return fail(fileError, 1);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
@@ -154,9 +154,9 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
         }
         h452::analyzeFrame(state, input, result);
         const bool last = (opt.records < 0 && read.nextOffsetBytes == 0) || record + 1 == opt.records;
-        if (spectrum.addRecord(record, offset, result, last)) {
+        if (groups.addRecord(record, offset, result, last)) {
             standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
-            appendRecord(opt, meta, out, spectrum.reportRecord(), spectrum.reportOffset(), result, standard);
+            appendRecord(opt, meta, out, groups.reportRecord(), groups.reportOffset(), result, standard);
             if (!flush(out))
                 return fail("cannot write the report", 1);
         }
@@ -166,7 +166,7 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
             break;
         offset = read.nextOffsetBytes;
     }
-    if (!spectrum.finish(fileError))
+    if (!groups.finish(fileError))
         return fail(fileError, 1);
     if (opt.stats) {
         h452::appendStatsSummary(out, opt.channels, standard);

@@ -1,5 +1,6 @@
-// The spectrum side of h452-analyze: --spectrum-csv, --average N and
-// --peak-hold. Kept beside main() so that without these options the loop
+// Record groups of h452-analyze: the averaged or held trace of each group
+// of records and its file (--spectrum-csv, --average N, --peak-hold).
+// Kept beside main() so that without these options the loop
 // and its output stay exactly as they were.
 //
 // Groups: with --average N the records form groups of N consecutive records
@@ -30,9 +31,9 @@
 
 namespace h452 {
 
-class AnalyzeSpectrum {
+class RecordGroups {
 public:
-    explicit AnalyzeSpectrum(const AnalyzeOptions& options);
+    explicit RecordGroups(const AnalyzeOptions& options);
 
     // Opens the spectrum file when one is asked for. False with a message.
     bool open(std::string& error);

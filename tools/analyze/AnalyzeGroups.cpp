@@ -1,5 +1,5 @@
-// The spectrum side of h452-analyze. See AnalyzeSpectrum.h.
-#include "AnalyzeSpectrum.h"
+// Record groups of h452-analyze. See AnalyzeGroups.h.
+#include "AnalyzeGroups.h"
 
 namespace h452 {
 
@@ -11,7 +11,7 @@ constexpr std::size_t kFlushBytes = 1 << 20;
 
 }  // namespace
 
-AnalyzeSpectrum::AnalyzeSpectrum(const AnalyzeOptions& options)
+RecordGroups::RecordGroups(const AnalyzeOptions& options)
     : options_(options)
 {
     if (options.averageCount > 0)
@@ -20,7 +20,7 @@ AnalyzeSpectrum::AnalyzeSpectrum(const AnalyzeOptions& options)
         averager_.configure(SpectrumAverageMode::PeakHold, kMinAverageCount);
 }
 
-bool AnalyzeSpectrum::open(std::string& error)
+bool RecordGroups::open(std::string& error)
 {
     if (options_.spectrumCsv.empty())
         return true;
@@ -30,7 +30,7 @@ bool AnalyzeSpectrum::open(std::string& error)
     return true;
 }
 
-void AnalyzeSpectrum::appendRows(long long record, int channel, const double* magnitudes,
+void RecordGroups::appendRows(long long record, int channel, const double* magnitudes,
                                  const FrameResult& result)
 {
     if (options_.spectrumCsv.empty())
@@ -45,7 +45,7 @@ void AnalyzeSpectrum::appendRows(long long record, int channel, const double* ma
     }
 }
 
-bool AnalyzeSpectrum::addRecord(long long record, std::int64_t offsetBytes, FrameResult& result, bool last)
+bool RecordGroups::addRecord(long long record, std::int64_t offsetBytes, FrameResult& result, bool last)
 {
     const int n = options_.recordLength;
     reportRecord_ = record;
@@ -96,7 +96,7 @@ bool AnalyzeSpectrum::addRecord(long long record, std::int64_t offsetBytes, Fram
     return true;
 }
 
-bool AnalyzeSpectrum::finish(std::string& error)
+bool RecordGroups::finish(std::string& error)
 {
     if (options_.spectrumCsv.empty())
         return true;
