@@ -17,6 +17,20 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegree = 0.017453292519943295;
 
+// The phase offset estimates' mean, brought into [-pi, pi]. A mean of values
+// within [-pi, pi] stays there; the loops are a guard. Non-finite values are
+// returned as they are.
+double wrappedOffset(double offset)
+{
+    if (!std::isfinite(offset))
+        return offset;
+    while (offset > kPi)
+        offset -= kTwoPi;
+    while (offset < -kPi)
+        offset += kTwoPi;
+    return offset;
+}
+
 bool isPsk(int type)
 {
     return type < k16qam;
@@ -95,15 +109,7 @@ double estimateOffset(Angle angle, const double* i, const double* q, int count, 
     }
     if (used == 0 || weights < 1e-10)
         return 0.0;
-    double offset = weighted / weights;
-    if (!std::isfinite(offset))
-        return offset;
-    // The mean of values within [-pi, pi] stays there; the loops are a guard.
-    while (offset > kPi)
-        offset -= kTwoPi;
-    while (offset < -kPi)
-        offset += kTwoPi;
-    return offset;
+    return wrappedOffset(weighted / weights);
 }
 
 }  // namespace
@@ -663,14 +669,7 @@ double estimateOffsetFast(const double* i, const double* q, int count, const std
     const double sumWeights = weights[0] + weights[1];
     if (used == 0 || sumWeights < 1e-10)
         return 0.0;
-    double offset = (weighted[0] + weighted[1]) / sumWeights;
-    if (!std::isfinite(offset))
-        return offset;
-    while (offset > kPi)
-        offset -= kTwoPi;
-    while (offset < -kPi)
-        offset += kTwoPi;
-    return offset;
+    return wrappedOffset((weighted[0] + weighted[1]) / sumWeights);
 }
 
 // rotateConstellation() two points at a time: the same rotation of each
