@@ -5,7 +5,9 @@
 #include <fftw3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -49,6 +51,19 @@ double windowSum(const double* window, int count)
     return sum;
 }
 
+// The first bin holding the largest magnitude above 0: the first of equal
+// maxima wins, NaN never does, an all-zero spectrum has its peak at 0.
+int peakOf(const double* magnitudes, int binCount)
+{
+    const double best = largestAbove(magnitudes, binCount, 0.0);
+    if (!(best > 0.0))
+        return 0;
+    int peak = 0;
+    while (magnitudes[peak] != best)
+        ++peak;
+    return peak;
+}
+
 // Normalisation and peak search shared by both paths.
 int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, double* magnitudes)
 {
@@ -67,15 +82,138 @@ int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, do
         const double im = out[k][1];
         magnitudes[k] = std::sqrt(re * re + im * im) / norm;
     }
-    // The first bin holding the largest magnitude above 0: the first of equal
-    // maxima wins, NaN never does, an all-zero spectrum has its peak at 0.
-    const double best = largestAbove(magnitudes, half + 1, 0.0);
-    if (!(best > 0.0))
+    return peakOf(magnitudes, half + 1);
+}
+
+// The prime-factor layout of a split rows x cols = N (coprime factors).
+// Sample n sits at row n mod rows, column n mod cols (the Chinese remainder
+// map): moving one column adds colStep to n, one row adds rowStep, and one
+// step down the diagonal adds 1. Bin (k1, k2) of the two-dimensional
+// transform is bin (k1 * cols + k2 * rows) mod N of the record (the
+// Ruritanian map), with no twiddle factors between the two dimensions.
+struct SplitLayout {
+    int rows = 0;
+    int cols = 0;
+    std::int64_t rowStep = 0;  // = 1 mod rows, = 0 mod cols
+    std::int64_t colStep = 0;  // = 0 mod rows, = 1 mod cols
+};
+
+// x^-1 mod m for coprime x and m (m > 1).
+std::int64_t inverseMod(std::int64_t x, std::int64_t m)
+{
+    std::int64_t a = x % m, b = m, u = 1, v = 0;
+    while (b != 0) {
+        const std::int64_t t = a / b;
+        a -= t * b;
+        std::swap(a, b);
+        u -= t * v;
+        std::swap(u, v);
+    }
+    return ((u % m) + m) % m;
+}
+
+SplitLayout layoutFor(CoprimeSplit split)
+{
+    SplitLayout l;
+    l.rows = split.rows;
+    l.cols = split.cols;
+    const std::int64_t n = static_cast<std::int64_t>(split.rows) * split.cols;
+    l.rowStep = split.cols * inverseMod(split.cols, split.rows) % n;
+    l.colStep = split.rows * inverseMod(split.rows, split.cols) % n;
+    return l;
+}
+
+inline double windowed(double x, double w)
+{
+    return std::isfinite(x) ? x * w : 0.0;
+}
+
+// The window product into the rows x cols array. Writing row by row would
+// read the record with a stride of colStep, a new page for every sample;
+// instead each pass takes kRowBlock rows and walks their diagonals, which
+// read kRowBlock consecutive samples and write one value into each row.
+void fillSplitInput(const double* samples, const double* window, const SplitLayout& l, double* in)
+{
+    constexpr int kRowBlock = 32;
+    const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
+    const std::size_t rowLength = static_cast<std::size_t>(l.cols);
+    std::int64_t blockStart = 0;  // sample at (r0, 0)
+    for (int r0 = 0; r0 < l.rows; r0 += kRowBlock) {
+        const int height = std::min(kRowBlock, l.rows - r0);
+        double* block = in + static_cast<std::size_t>(r0) * rowLength;
+        std::int64_t first = blockStart;  // sample at (r0, c)
+        for (int c = 0; c < l.cols; ++c) {
+            if (first + height <= n && c + height <= l.cols) {
+                double* diagonal = block + c;
+                const double* x = samples + first;
+                const double* w = window + first;
+                for (int i = 0; i < height; ++i)
+                    diagonal[static_cast<std::size_t>(i) * (rowLength + 1)] = windowed(x[i], w[i]);
+            } else {
+                // The diagonal wraps past the last column or the last sample.
+                for (int i = 0; i < height; ++i) {
+                    const std::int64_t m = (first + i) % n;
+                    const std::size_t col = static_cast<std::size_t>((c + i) % l.cols);
+                    block[static_cast<std::size_t>(i) * rowLength + col] = windowed(samples[m], window[m]);
+                }
+            }
+            first += l.colStep;
+            if (first >= n)
+                first -= n;
+        }
+        blockStart = (blockStart + static_cast<std::int64_t>(height) * l.rowStep) % n;
+    }
+}
+
+// Magnitudes of bins 0 .. N/2 from the rows x (cols/2 + 1) half-spectrum,
+// and the peak bin found on the way (the same choice as peakOf()). A stored
+// bin k above N/2 gives bin N - k, its mirror image (equal magnitude for
+// real input), so every bin up to N/2 is reached. The first column, and the
+// last when cols is even, hold each such pair twice; there only the bin up
+// to N/2 is written, so that every magnitude is written once and the peak
+// refers to the value kept.
+int splitMagnitudesAndPeak(const fftw_complex* out, const SplitLayout& l, double sumOfWindow, double* magnitudes)
+{
+    const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
+    const std::int64_t half = n / 2;
+    if (!(sumOfWindow > 0.0)) {
+        std::fill(magnitudes, magnitudes + half + 1, 0.0);
         return 0;
-    int peak = 0;
-    while (magnitudes[peak] != best)
-        ++peak;
-    return peak;
+    }
+    const double norm = 0.5 * sumOfWindow;
+    const int stored = l.cols / 2 + 1;
+    const int pairedLast = l.cols % 2 == 0 ? stored - 1 : 0;  // 0: only the first column
+    double best = 0.0;
+    std::int64_t peak = 0;
+    auto put = [&](std::int64_t bin, double m) {
+        magnitudes[bin] = m;
+        // The largest above 0, the lowest bin among equals; NaN never.
+        if (m > best || (m == best && bin < peak && best > 0.0)) {
+            best = m;
+            peak = bin;
+        }
+    };
+    std::int64_t rowBin = 0;  // bin of (k1, 0)
+    for (int k1 = 0; k1 < l.rows; ++k1) {
+        const fftw_complex* row = out + static_cast<std::size_t>(k1) * static_cast<std::size_t>(stored);
+        std::int64_t bin = rowBin;
+        for (int k2 = 0; k2 < stored; ++k2) {
+            const double re = row[k2][0];
+            const double im = row[k2][1];
+            const double m = std::sqrt(re * re + im * im) / norm;
+            if (bin <= half)
+                put(bin, m);
+            else if (k2 != 0 && k2 != pairedLast)
+                put(n - bin, m);
+            bin += l.rows;
+            if (bin >= n)
+                bin -= n;
+        }
+        rowBin += l.cols;
+        if (rowBin >= n)
+            rowBin -= n;
+    }
+    return static_cast<int>(peak);
 }
 
 fftw_plan planForward(int count, fftw_complex* in, fftw_complex* out)
@@ -90,6 +228,13 @@ fftw_plan planRealForward(int count, double* in, fftw_complex* out)
     ensureFftwPlannerThreadSafe();
     std::lock_guard<std::mutex> lock(fftwPlannerMutex());
     return fftw_plan_dft_r2c_1d(count, in, out, FFTW_ESTIMATE);
+}
+
+fftw_plan planSplitForward(const SplitLayout& l, double* in, fftw_complex* out)
+{
+    ensureFftwPlannerThreadSafe();
+    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
+    return fftw_plan_dft_r2c_2d(l.rows, l.cols, in, out, FFTW_ESTIMATE);
 }
 
 void destroyPlan(fftw_plan plan)
@@ -236,6 +381,46 @@ void binFrequencyAxis(int count, double sampleRateHz, double* frequencies)
         frequencies[k] = binFrequencyHz(k, count, sampleRateHz);
 }
 
+CoprimeSplit balancedCoprimeSplit(int count)
+{
+    if (count < kSplitMinCount)
+        return {};
+    // The prime powers of count; a split gives each of them whole to one side.
+    std::vector<int> powers;
+    int rest = count;
+    for (int p = 2; static_cast<long long>(p) * p <= rest; ++p) {
+        if (rest % p != 0)
+            continue;
+        int q = 1;
+        while (rest % p == 0) {
+            rest /= p;
+            q *= p;
+        }
+        powers.push_back(q);
+    }
+    if (rest > 1)
+        powers.push_back(rest);
+    if (powers.size() < 2)
+        return {};
+    CoprimeSplit best;
+    const unsigned subsets = 1u << powers.size();  // at most 2^9 below 2^31
+    for (unsigned mask = 1; mask + 1 < subsets; ++mask) {
+        long long a = 1;
+        for (std::size_t i = 0; i < powers.size(); ++i) {
+            if (mask & (1u << i))
+                a *= powers[i];
+        }
+        const long long b = count / a;
+        if (a < b || b < kSplitMinFactor)
+            continue;
+        if (!best.valid() || b > best.cols) {
+            best.rows = static_cast<int>(a);
+            best.cols = static_cast<int>(b);
+        }
+    }
+    return best;
+}
+
 std::mutex& fftwPlannerMutex()
 {
     // Never destroyed: an engine that outlives static destruction (a global
@@ -256,9 +441,10 @@ struct SpectrumEngine::SizeEntry {
     int count = 0;
     fftw_complex* in = nullptr;      // Complex: count values
     double* realIn = nullptr;        // RealInput: count values
-    // count values (Complex) or count/2 + 1 (RealInput)
+    // count values (Complex), count/2 + 1 (RealInput) or more for a split
     fftw_complex* out = nullptr;
     fftw_plan plan = nullptr;
+    SplitLayout split;               // rows == 0: the one-dimensional transform
     std::vector<double> windows[kComputedWindowCount];
     double windowSums[kComputedWindowCount] = {};
 
@@ -269,6 +455,56 @@ struct SpectrumEngine::SizeEntry {
         fftw_free(realIn);
         fftw_free(out);
     }
+
+    // Window product, transform and magnitudes of a real-input record.
+    int transformReal(const double* samples, const double* window, double sum, double* magnitudes)
+    {
+        if (split.rows == 0)
+            fillRealInput(samples, window, count, realIn);
+        else
+            fillSplitInput(samples, window, split, realIn);
+        fftw_execute(plan);
+        return split.rows == 0 ? magnitudesAndPeak(out, count, sum, magnitudes)
+                               : splitMagnitudesAndPeak(out, split, sum, magnitudes);
+    }
+
+    // Plans the direct layout and the split in both orientations and keeps
+    // the fastest (see RealLayout::Timed). Each runs twice on a silent
+    // record; the faster run counts, so the first touch of the buffers and a
+    // preempted run do not decide.
+    void planFastestRealLayout(CoprimeSplit s)
+    {
+        std::vector<double> silence(static_cast<std::size_t>(count), 0.0);
+        std::vector<double> flat(static_cast<std::size_t>(count), 1.0);
+        std::vector<double> magnitudes(static_cast<std::size_t>(count / 2 + 1));
+        const SplitLayout candidates[3] = {SplitLayout{}, layoutFor(s), layoutFor(CoprimeSplit{s.cols, s.rows})};
+        fftw_plan bestPlan = nullptr;
+        SplitLayout bestLayout;
+        double bestSeconds = 0.0;
+        for (const SplitLayout& layout : candidates) {
+            plan = layout.rows == 0 ? planRealForward(count, realIn, out) : planSplitForward(layout, realIn, out);
+            if (!plan)
+                continue;
+            split = layout;
+            double seconds = 0.0;
+            for (int run = 0; run < 2; ++run) {
+                const auto start = std::chrono::steady_clock::now();
+                transformReal(silence.data(), flat.data(), count, magnitudes.data());
+                const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                seconds = run == 0 ? t : std::min(seconds, t);
+            }
+            if (!bestPlan || seconds < bestSeconds) {
+                destroyPlan(bestPlan);
+                bestPlan = plan;
+                bestLayout = layout;
+                bestSeconds = seconds;
+            } else {
+                destroyPlan(plan);
+            }
+        }
+        plan = bestPlan;
+        split = bestLayout;
+    }
 };
 
 SpectrumEngine::SpectrumEngine(SpectrumTransform transform) : transform_(transform) {}
@@ -277,6 +513,23 @@ SpectrumEngine::~SpectrumEngine() = default;
 void SpectrumEngine::release()
 {
     entries_.clear();
+}
+
+void SpectrumEngine::setRealLayout(RealLayout layout)
+{
+    if (layout == realLayout_)
+        return;
+    entries_.clear();
+    realLayout_ = layout;
+}
+
+CoprimeSplit SpectrumEngine::splitInUse(int count) const
+{
+    for (const auto& entry : entries_) {
+        if (entry->count == count && entry->split.rows > 0)
+            return CoprimeSplit{entry->split.rows, entry->split.cols};
+    }
+    return {};
 }
 
 void SpectrumEngine::setTransform(SpectrumTransform transform)
@@ -306,11 +559,26 @@ SpectrumEngine::SizeEntry* SpectrumEngine::entryFor(int count)
             return nullptr;
         entry->plan = planForward(count, entry->in, entry->out);
     } else {
+        const CoprimeSplit split = realLayout_ == RealLayout::Direct ? CoprimeSplit{} : balancedCoprimeSplit(count);
+        // Room for the half-spectrum of either layout.
+        std::size_t outCount = n / 2 + 1;
+        if (split.valid()) {
+            const std::size_t rows = static_cast<std::size_t>(split.rows);
+            const std::size_t cols = static_cast<std::size_t>(split.cols);
+            outCount = std::max({outCount, rows * (cols / 2 + 1), cols * (rows / 2 + 1)});
+        }
         entry->realIn = static_cast<double*>(fftw_malloc(sizeof(double) * n));
-        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * (n / 2 + 1)));
+        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * outCount));
         if (!entry->realIn || !entry->out)
             return nullptr;
-        entry->plan = planRealForward(count, entry->realIn, entry->out);
+        if (!split.valid()) {
+            entry->plan = planRealForward(count, entry->realIn, entry->out);
+        } else if (realLayout_ == RealLayout::Split) {
+            entry->split = layoutFor(split);
+            entry->plan = planSplitForward(entry->split, entry->realIn, entry->out);
+        } else {
+            entry->planFastestRealLayout(split);
+        }
     }
     if (!entry->plan)
         return nullptr;
@@ -349,9 +617,8 @@ int SpectrumEngine::magnitude(const double* samples, int count, int windowType, 
         return 0;
     SizeEntry* entry = entries_.front().get();
     if (entry->realIn)
-        fillRealInput(samples, w, count, entry->realIn);
-    else
-        fillInput(samples, w, count, entry->in);
+        return entry->transformReal(samples, w, sum, magnitudes);
+    fillInput(samples, w, count, entry->in);
     fftw_execute(entry->plan);
     return magnitudesAndPeak(entry->out, count, sum, magnitudes);
 }

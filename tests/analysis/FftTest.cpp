@@ -260,3 +260,53 @@ TEST(Spectrum, KeptPlansAndWindowsAreBitIdenticalToFresh)
         }
     }
 }
+
+TEST(Spectrum, CoprimeSplitIsTheMostBalancedOne)
+{
+    struct Case {
+        int count, rows, cols;
+    };
+    const Case cases[] = {
+        {999999, 1001, 999},  // 3^3*7*11*13*37
+        {100000, 3125, 32},   // 2^5*5^5
+        {32767, 217, 151},    // 7*31*151
+        {16383, 0, 0},        // 3*43*127, below the shortest record split
+        {65536, 0, 0},        // one prime
+        {2 * 16411, 0, 0},    // 2 is below the smallest factor taken
+        {2147483647, 0, 0},   // prime
+    };
+    for (const Case& c : cases) {
+        const CoprimeSplit s = balancedCoprimeSplit(c.count);
+        EXPECT_EQ(s.rows, c.rows) << c.count;
+        EXPECT_EQ(s.cols, c.cols) << c.count;
+    }
+}
+
+TEST(Spectrum, PrimeFactorLayoutEqualsTheDirectTransform)
+{
+    // Lengths with odd and even factors on either side, a tone between bins
+    // over noise, a non-finite sample (counted as 0), the Hann window: every
+    // bin, and the peak, as the one-dimensional transform gives them.
+    for (const int n : {999999, 100000, 32767, 20000}) {
+        std::vector<double> x = h452test::tone(n, n / 9.7, 9000.0);
+        std::uint64_t seed = 99;
+        for (double& v : x) {
+            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            v = std::round(v + static_cast<double>(seed >> 58));
+        }
+        x[static_cast<std::size_t>(n / 3)] = std::numeric_limits<double>::quiet_NaN();
+        SpectrumEngine direct(SpectrumTransform::RealInput);
+        direct.setRealLayout(RealLayout::Direct);
+        SpectrumEngine split(SpectrumTransform::RealInput);
+        split.setRealLayout(RealLayout::Split);
+        std::vector<double> a(static_cast<std::size_t>(n / 2 + 1), -1.0);
+        std::vector<double> b(a.size(), -1.0);
+        const int peakA = direct.magnitude(x.data(), n, 1, a.data());
+        const int peakB = split.magnitude(x.data(), n, 1, b.data());
+        ASSERT_TRUE(split.splitInUse(n).valid()) << n;
+        EXPECT_FALSE(direct.splitInUse(n).valid()) << n;
+        ASSERT_EQ(peakA, peakB) << n;
+        for (std::size_t k = 0; k < a.size(); ++k)
+            ASSERT_NEAR(a[k], b[k], 1e-12 * a[static_cast<std::size_t>(peakA)]) << n << " bin " << k;
+    }
+}
