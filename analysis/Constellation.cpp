@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 #include <limits>
 
 namespace h452 {
@@ -228,7 +229,8 @@ void referencePhases(int constellationType, std::vector<double>& phases)
     }
 }
 
-double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases);
+double estimateOffsetFast(const double* i, const double* q, int count, int constellationType,
+                          const std::vector<double>* phases);
 void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad);
 
 double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
@@ -243,12 +245,7 @@ double estimatePhaseOffsetWith(DemodArithmetic arithmetic, const double* i, cons
     if (arithmetic == DemodArithmetic::Fast) {
         if (!i || !q || count <= 0)
             return 0.0;
-        std::vector<double> own;
-        if (!phases) {
-            referencePhases(constellationType, own);
-            phases = &own;
-        }
-        return estimateOffsetFast(i, q, count, *phases);
+        return estimateOffsetFast(i, q, count, constellationType, phases);
     }
     return estimateOffset([](double y, double x) { return std::atan2(y, x); }, i, q, count, constellationType,
                           phases);
@@ -621,55 +618,147 @@ inline Lanes2 angle2(Lanes2 y, Lanes2 x, Bits2 valid)
 
 }  // namespace
 
-// The estimate of estimateOffset() two points at a time, the choices made
-// by masks instead of branches (the nearest phase of noisy points is a coin
-// toss for a branch predictor). The two lanes sum separately, so the sums
-// differ from the one-lane order in the last bits.
-double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases)
+namespace {
+
+inline Lanes2 sqrtLanes(Lanes2 v)
 {
-    int first = 0;
-    int last = count;
-    if (count >= 10) {
-        first = count / 10;
-        last = count - first;
+    return (Lanes2)_mm_sqrt_pd((__m128d)v);
+}
+
+// The ideal phases an estimate measures against: an evenly spaced set
+// (first + m * spacing, the PSK types), whose nearest member follows from
+// one rounding, or a list searched in full (the QAM types, or phases the
+// caller gave).
+struct PhaseSet {
+    const std::vector<double>* list = nullptr;
+    double first = 0.0;
+    double spacing = kPi;
+};
+
+// The set of referencePhases(type): the QAM types' lists in `own`.
+PhaseSet phaseSetFor(int constellationType, std::vector<double>& own)
+{
+    PhaseSet set;
+    switch (constellationType) {
+    case kQpsk:
+        set.first = kPi / 4.0;
+        set.spacing = kPi / 2.0;
+        break;
+    case k8psk:
+        set.first = kPi / 8.0;
+        set.spacing = kPi / 4.0;
+        break;
+    case k16qam:
+    case k64qam:
+        referencePhases(constellationType, own);
+        set.list = &own;
+        break;
+    default:  // BPSK {0, pi}
+        break;
     }
+    return set;
+}
+
+// Signed distance of angles theta in [0, 2 pi) to their nearest ideal
+// phase, within [-pi, pi]. For an even set the nearest member m rounds
+// (theta - first) / spacing, m = -1 and m = count standing for the last and
+// first phase a turn away, so no wrap is needed; the distance equals the
+// list search's to rounding, and the choice differs only at an exact tie.
+inline Lanes2 nearestPhaseDistance(Lanes2 theta, const PhaseSet& set)
+{
+    if (!set.list) {
+        const Lanes2 m = ((theta - set.first) * (1.0 / set.spacing) + kRoundingShifter) - kRoundingShifter;
+        return theta - (set.first + m * set.spacing);
+    }
+    Lanes2 best = {kTwoPi, kTwoPi};
+    for (double p : *set.list) {
+        Lanes2 d = theta - p;
+        d = select((Bits2)(d > kPi), d - kTwoPi, select((Bits2)(d < -kPi), d + kTwoPi, d));
+        best = select((Bits2)(absLanes(d) < absLanes(best)), d, best);
+    }
+    return best;
+}
+
+// Running sums of the fast chain, two lanes each: the estimate's weighted
+// distances, weights and point count, and the radii (and their count) the
+// PSK points are scaled by.
+struct ChainSums {
+    Lanes2 weighted = {0.0, 0.0};
+    Lanes2 weights = {0.0, 0.0};
+    Lanes2 used = {0.0, 0.0};
+    Lanes2 radii = {0.0, 0.0};
+    Lanes2 counted = {0.0, 0.0};
+};
+
+// Adds points [from, to) of i and q to the sums, two at a time, the choices
+// made by masks instead of branches (the nearest phase of noisy points is a
+// coin toss for a branch predictor): with kAngles their distances to the
+// nearest ideal phase weighted by their radius, with kRadii their radii.
+// Points with a non-finite coordinate or radius, or a radius not above
+// 1e-10, are skipped by both. The lanes sum separately, so the sums differ
+// from the one-lane order in the last bits.
+template <bool kAngles, bool kRadii>
+void accumulatePoints(const double* i, const double* q, int from, int to, const PhaseSet& set, ChainSums& sums)
+{
     const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 one = {1.0, 1.0};
     const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
     const Lanes2 tiny = {1e-10, 1e-10};
-    Lanes2 weighted = zero;
-    Lanes2 weights = zero;
-    long long used = 0;
-    for (int k = first; k < last; k += 2) {
-        const bool pair = k + 1 < last;
+    for (int k = from; k < to; k += 2) {
+        const bool pair = k + 1 < to;
         const Lanes2 x = {i[k], pair ? i[k + 1] : 0.0};
         const Lanes2 y = {q[k], pair ? q[k + 1] : 0.0};
-        const Lanes2 r2 = x * x + y * y;
-        Lanes2 r;
-        r[0] = std::sqrt(r2[0]);
-        r[1] = std::sqrt(r2[1]);
-        const Lanes2 ax = absLanes(x);
-        const Lanes2 ay = absLanes(y);
-        // Finite coordinates and a finite radius above 1e-10 (NaN fails
-        // every comparison).
-        Bits2 valid = (Bits2)(ax <= largest) & (Bits2)(ay <= largest) & (Bits2)(r <= largest) & (Bits2)(r > tiny);
+        const Lanes2 r = sqrtLanes(x * x + y * y);
+        // NaN fails every comparison.
+        Bits2 valid = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest) & (Bits2)(r <= largest)
+                      & (Bits2)(r > tiny);
         if (!pair)
             valid[1] = 0;
-        const Lanes2 theta = angle2(y, x, valid);
-        const Lanes2 twoPi = {kTwoPi, kTwoPi};
-        Lanes2 best = twoPi;
-        for (double p : phases) {
-            Lanes2 d = theta - p;
-            d = select((Bits2)(d > kPi), d - kTwoPi, select((Bits2)(d < -kPi), d + kTwoPi, d));
-            best = select((Bits2)(absLanes(d) < absLanes(best)), d, best);
+        if (kRadii) {
+            sums.radii += select(valid, r, zero);
+            sums.counted += select(valid, one, zero);
         }
-        weighted += select(valid, best * r, zero);
-        weights += select(valid, r, zero);
-        used += (valid[0] != 0) + (valid[1] != 0);
+        if (kAngles) {
+            const Lanes2 best = nearestPhaseDistance(angle2(y, x, valid), set);
+            sums.weighted += select(valid, best * r, zero);
+            sums.weights += select(valid, r, zero);
+            sums.used += select(valid, one, zero);
+        }
     }
-    const double sumWeights = weights[0] + weights[1];
-    if (used == 0 || sumWeights < 1e-10)
+}
+
+double offsetOf(const ChainSums& sums)
+{
+    const double weights = sums.weights[0] + sums.weights[1];
+    if (sums.used[0] + sums.used[1] == 0.0 || weights < 1e-10)
         return 0.0;
-    return wrappedOffset((weighted[0] + weighted[1]) / sumWeights);
+    return wrappedOffset((sums.weighted[0] + sums.weighted[1]) / weights);
+}
+
+// The middle 80 % of a record the estimate takes (all of it below 10).
+void estimateRange(int count, int& first, int& last)
+{
+    first = count >= 10 ? count / 10 : 0;
+    last = count - first;
+}
+
+}  // namespace
+
+// The estimate of estimateOffset() two points at a time (see
+// accumulatePoints()); phases: the caller's list, or nullptr for the
+// type's set.
+double estimateOffsetFast(const double* i, const double* q, int count, int constellationType,
+                          const std::vector<double>* phases)
+{
+    std::vector<double> own;
+    PhaseSet set = phaseSetFor(constellationType, own);
+    if (phases)
+        set.list = phases;
+    int first, last;
+    estimateRange(count, first, last);
+    ChainSums sums;
+    accumulatePoints<true, false>(i, q, first, last, set, sums);
+    return offsetOf(sums);
 }
 
 // rotateConstellation() two points at a time: the same rotation of each
@@ -710,10 +799,7 @@ void rotateConstellationFast(double* i, double* q, int count, int constellationT
             q[k + 1] = y[1];
         }
         if (psk) {
-            const Lanes2 r2 = x * x + y * y;
-            Lanes2 r;
-            r[0] = std::sqrt(r2[0]);
-            r[1] = std::sqrt(r2[1]);
+            const Lanes2 r = sqrtLanes(x * x + y * y);
             const Bits2 counted = finite & (Bits2)(r > tiny) & (Bits2)(r <= largest);
             sum += select(counted, r, zero);
             used += select(counted, one, zero);
