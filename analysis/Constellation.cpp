@@ -232,6 +232,8 @@ void referencePhases(int constellationType, std::vector<double>& phases)
 double estimateOffsetFast(const double* i, const double* q, int count, int constellationType,
                           const std::vector<double>* phases);
 void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad);
+void demodulateFastFused(const double* samples, double* iOut, double* qOut, int count, double sampleRateHz,
+                         double step, int constellationType, const double* h);
 
 double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
                            const std::vector<double>* phases)
@@ -320,6 +322,16 @@ void demodulateConstellationWith(DemodArithmetic arithmetic, const double* sampl
         return;
     const double step = carrierHz * kTwoPi;
     const bool fast = arithmetic == DemodArithmetic::Fast;
+    double cutoff = carrierHz / 2.0;
+    if (cutoff > sampleRateHz / 2.0)
+        cutoff = 0.9 * sampleRateHz / 2.0;
+    if (fast && count >= kDemodFilterTaps && sampleRateHz > 0.0) {
+        double localTaps[kDemodFilterTaps];
+        double* h = taps ? taps : localTaps;
+        designDemodFilter(sampleRateHz, cutoff, h);
+        demodulateFastFused(samples, iOut, qOut, count, sampleRateHz, step, constellationType, h);
+        return;
+    }
     if (fast) {
         // The phases in blocks that stay in the first-level cache.
         constexpr int kBlock = 512;
@@ -344,9 +356,6 @@ void demodulateConstellationWith(DemodArithmetic arithmetic, const double* sampl
             qOut[k] = std::sin(phi) * x;
         }
     }
-    double cutoff = carrierHz / 2.0;
-    if (cutoff > sampleRateHz / 2.0)
-        cutoff = 0.9 * sampleRateHz / 2.0;
     std::vector<double> own;
     if (!scratch) {
         own.resize(static_cast<std::size_t>(count));
@@ -827,6 +836,185 @@ void rotateConstellationFast(double* i, double* q, int count, int constellationT
         i[k] *= scale;
         q[k] *= scale;
     }
+}
+
+namespace {
+
+inline Lanes2 loadLanes(const double* p)
+{
+    Lanes2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storeLanes(double* p, Lanes2 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// out[t] = sum of h[k] x[t + k] over the 31 taps, for t in [0, m), with the
+// taps folded: h[15] x[t + 15] + sum over k < 15 of h[k] (x[t + k] + x[t +
+// 30 - k]). designDemodFilter()'s taps are symmetric (h[k] and h[30 - k]
+// equal to rounding), so 16 products replace 31 and the outputs equal the
+// plain convolution's to rounding. Eight outputs at a time in four two-lane
+// registers.
+//   x: m + 30 doubles; h: 31 doubles; out: m doubles, written.
+void filterSymmetric(const double* x, int m, const double* h, double* out)
+{
+    constexpr int kHalf = kDemodFilterHalfLength;
+    Lanes2 taps[kHalf + 1];
+    for (int k = 0; k <= kHalf; ++k)
+        taps[k] = Lanes2{h[k], h[k]};
+    int t = 0;
+    for (; t + 8 <= m; t += 8) {
+        const double* xp = x + t;
+        Lanes2 a0 = taps[kHalf] * loadLanes(xp + kHalf);
+        Lanes2 a1 = taps[kHalf] * loadLanes(xp + kHalf + 2);
+        Lanes2 a2 = taps[kHalf] * loadLanes(xp + kHalf + 4);
+        Lanes2 a3 = taps[kHalf] * loadLanes(xp + kHalf + 6);
+#pragma GCC unroll 15
+        for (int k = 0; k < kHalf; ++k) {
+            const double* mirror = xp + 2 * kHalf - k;
+            a0 += taps[k] * (loadLanes(xp + k) + loadLanes(mirror));
+            a1 += taps[k] * (loadLanes(xp + k + 2) + loadLanes(mirror + 2));
+            a2 += taps[k] * (loadLanes(xp + k + 4) + loadLanes(mirror + 4));
+            a3 += taps[k] * (loadLanes(xp + k + 6) + loadLanes(mirror + 6));
+        }
+        storeLanes(out + t, a0);
+        storeLanes(out + t + 2, a1);
+        storeLanes(out + t + 4, a2);
+        storeLanes(out + t + 6, a3);
+    }
+    for (; t < m; ++t) {
+        const double* xp = x + t;
+        double acc = h[kHalf] * xp[kHalf];
+        for (int k = 0; k < kHalf; ++k)
+            acc += h[k] * (xp[k] + xp[2 * kHalf - k]);
+        out[t] = acc;
+    }
+}
+
+// The last pass of the fast chain: rotates every point by -offset (as
+// rotateConstellation(): points with a non-finite coordinate, or whose
+// rotation overflows, keep their values) and multiplies the finite ones by
+// scale.
+void rotateAndScale(double* i, double* q, int count, double offsetRad, double scale)
+{
+    const double e = std::abs(offsetRad) < 1e-6 ? 0.0 : offsetRad;
+    const double c = std::cos(-e);
+    const double s = std::sin(-e);
+    const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+        Lanes2 x = loadLanes(i + k);
+        Lanes2 y = loadLanes(q + k);
+        const Lanes2 xr = x * c - y * s;
+        const Lanes2 yr = x * s + y * c;
+        const Bits2 finite = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest);
+        const Bits2 rotated = finite & (Bits2)(absLanes(xr) <= largest) & (Bits2)(absLanes(yr) <= largest);
+        x = select(rotated, xr, x);
+        y = select(rotated, yr, y);
+        storeLanes(i + k, select(finite, x * scale, x));
+        storeLanes(q + k, select(finite, y * scale, y));
+    }
+    if (k < count && std::isfinite(i[k]) && std::isfinite(q[k])) {
+        const double xr = i[k] * c - q[k] * s;
+        const double yr = i[k] * s + q[k] * c;
+        if (std::isfinite(xr) && std::isfinite(yr)) {
+            i[k] = xr;
+            q[k] = yr;
+        }
+        i[k] *= scale;
+        q[k] *= scale;
+    }
+}
+
+}  // namespace
+
+// The fast chain of a record of 31 samples or more at fs > 0 in two passes
+// over the output instead of a dozen: blocks of the record are mixed into
+// buffers that stay in the first-level cache, filtered straight into iOut
+// and qOut (folded taps), and the finished points go into the estimate's
+// and the mean radius's sums while still cached; the second pass rotates
+// and scales. The radii summed are those before the rotation, which keeps
+// them to rounding. The same points as the separate steps to rounding.
+void demodulateFastFused(const double* samples, double* iOut, double* qOut, int count, double sampleRateHz,
+                         double step, int constellationType, const double* h)
+{
+    constexpr int kHalf = kDemodFilterHalfLength;
+    constexpr int kBlock = 512;
+    constexpr int kSpan = kBlock + 2 * kHalf;
+    double phase[kSpan], c[kSpan], s[kSpan], mixedI[kSpan], mixedQ[kSpan];
+    std::vector<double> own;
+    const PhaseSet set = phaseSetFor(constellationType, own);
+    const bool psk = isPsk(constellationType);
+    int first, last;
+    estimateRange(count, first, last);
+    ChainSums sums;
+    // Adds the finished points [lo, hi): the middle ones to the estimate,
+    // all of them to the radii of PSK.
+    auto addPoints = [&](int lo, int hi) {
+        const int a = std::min(std::max(lo, first), hi);
+        const int b = std::max(std::min(hi, last), a);
+        if (psk) {
+            accumulatePoints<false, true>(iOut, qOut, lo, a, set, sums);
+            accumulatePoints<true, true>(iOut, qOut, a, b, set, sums);
+            accumulatePoints<false, true>(iOut, qOut, b, hi, set, sums);
+        } else {
+            accumulatePoints<true, false>(iOut, qOut, a, b, set, sums);
+        }
+    };
+    const int lastFull = count - kHalf - 1;
+    // mixed*[t] hold the mixed samples base + t for t < held.
+    int base = 0;
+    int held = 0;
+    for (int j0 = kHalf; j0 <= lastFull; j0 += kBlock) {
+        const int j1 = std::min(j0 + kBlock, lastFull + 1);
+        // The 30 samples the block shares with the previous one move to the
+        // front; the rest, up to j1 + 15, are mixed.
+        const int keep = held > 0 ? base + held - (j0 - kHalf) : 0;
+        if (keep > 0) {
+            std::memmove(mixedI, mixedI + (held - keep), sizeof(double) * static_cast<std::size_t>(keep));
+            std::memmove(mixedQ, mixedQ + (held - keep), sizeof(double) * static_cast<std::size_t>(keep));
+        }
+        base = j0 - kHalf;
+        held = keep;
+        const int fresh = j1 + kHalf - base - held;
+        for (int t = 0; t < fresh; ++t)
+            phase[t] = ((base + held + t) / sampleRateHz) * step;
+        sinCosFast(phase, c, s, fresh);
+        for (int t = 0; t < fresh; ++t) {
+            // A non-finite sample would smear NaN over 31 filtered points.
+            const double x = samples[base + held + t];
+            const double v = std::isfinite(x) ? x : 0.0;
+            mixedI[held + t] = c[t] * v;
+            mixedQ[held + t] = s[t] * v;
+        }
+        held += fresh;
+        filterSymmetric(mixedI, j1 - j0, h, iOut + j0);
+        filterSymmetric(mixedQ, j1 - j0, h, qOut + j0);
+        // The first and last 15 outputs repeat the nearest full one.
+        int lo = j0;
+        int hi = j1;
+        if (j0 == kHalf) {
+            std::fill(iOut, iOut + kHalf, iOut[kHalf]);
+            std::fill(qOut, qOut + kHalf, qOut[kHalf]);
+            lo = 0;
+        }
+        if (j1 == lastFull + 1) {
+            std::fill(iOut + j1, iOut + count, iOut[lastFull]);
+            std::fill(qOut + j1, qOut + count, qOut[lastFull]);
+            hi = count;
+        }
+        addPoints(lo, hi);
+    }
+    const double offset = offsetOf(sums);
+    // A non-finite offset leaves the points alone, unscaled too.
+    if (!std::isfinite(offset))
+        return;
+    const double divisor = psk ? meanRadiusDivisor(sums.radii[0] + sums.radii[1], sums.counted[0] + sums.counted[1])
+                               : 1.0;
+    rotateAndScale(iOut, qOut, count, offset, 1.0 / divisor);
 }
 
 }  // namespace h452
