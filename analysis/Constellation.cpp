@@ -597,6 +597,22 @@ inline Lanes2 absLanes(Lanes2 v)
     return out;
 }
 
+// atan(t) of two values t in [0, 1] as atan2Fast() takes it: the nearest
+// sixteenth's tabled angle plus six terms of the series.
+inline Lanes2 atanOfUnit(Lanes2 t)
+{
+    const int k0 = static_cast<int>(t[0] * 16.0 + 0.5);
+    const int k1 = static_cast<int>(t[1] * 16.0 + 0.5);
+    const Lanes2 c = {k0 / 16.0, k1 / 16.0};
+    const Lanes2 u = (t - c) / (1.0 + t * c);
+    const Lanes2 u2 = u * u;
+    const Lanes2 series
+        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
+    const double* table = atanTable();
+    const Lanes2 base = {table[k0], table[k1]};
+    return base + series;
+}
+
 // atan2 of two points in [0, 2 pi), as atan2Fast() plus the turn the
 // estimate adds to negative angles. Lanes outside `valid` give a finite
 // value that the caller ignores.
@@ -608,21 +624,55 @@ inline Lanes2 angle2(Lanes2 y, Lanes2 x, Bits2 valid)
     const Lanes2 num = select(steep, ax, ay);
     const Lanes2 den = select(steep, ay, ax);
     const Lanes2 zero = {0.0, 0.0};
-    const Lanes2 t = select(valid, num / den, zero);
-    const int k0 = static_cast<int>(t[0] * 16.0 + 0.5);
-    const int k1 = static_cast<int>(t[1] * 16.0 + 0.5);
-    const Lanes2 c = {k0 / 16.0, k1 / 16.0};
-    const Lanes2 u = (t - c) / (1.0 + t * c);
-    const Lanes2 u2 = u * u;
-    const Lanes2 series
-        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
-    const double* table = atanTable();
-    const Lanes2 base = {table[k0], table[k1]};
-    Lanes2 a = base + series;
+    Lanes2 a = atanOfUnit(select(valid, num / den, zero));
     a = select(steep, (kHalfPiHi - a) + kHalfPiLo, a);
     a = select((Bits2)(x < zero), (kPiHi - a) + kPiLo, a);
     a = flipSign(a, bitsOf(y) & Bits2{kSignBit, kSignBit});
     return select((Bits2)(a < zero), a + kTwoPi, a);
+}
+
+// Signed distance, within [-pi/2, pi/2], of two points to the nearest of
+// phaseCount (2, 4 or 8) evenly spaced ideal phases, the PSK sets
+// (BPSK {0, pi}, QPSK and 8PSK offset by half a spacing), taken from the
+// point folded into the first quadrant rather than from its angle. The sets
+// are symmetric about both axes, and a reflection reverses the distance's
+// sign, so d = sign(x) sign(y) d', d' the folded point's distance:
+//   BPSK: d' = atan(|y| / |x|) (the angle itself, phase 0);
+//   QPSK: d' = atan(|y| / |x|) - pi/4 = atan((|y| - |x|) / (|y| + |x|));
+//   8PSK: folded again about the diagonal (another reflection), d' =
+//         atan(t) - pi/8 = atan((t - tan(pi/8)) / (1 + t tan(pi/8))) with t
+//         = smaller / larger.
+// Equal to the search of the phase list to rounding (a few units in the
+// last place of pi); only a point exactly between two phases may take the
+// other one. Lanes outside `valid` give a finite value the caller ignores.
+inline Lanes2 evenPhaseDistance(Lanes2 x, Lanes2 y, Bits2 valid, int phaseCount)
+{
+    constexpr double kTanEighthPi = 0.41421356237309504880;
+    const Bits2 signMask = {kSignBit, kSignBit};
+    const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 ax = absLanes(x);
+    const Lanes2 ay = absLanes(y);
+    Bits2 sign = (bitsOf(x) ^ bitsOf(y)) & signMask;
+    const Bits2 steep = (Bits2)(ay > ax);
+    const Lanes2 smaller = select(steep, ax, ay);
+    const Lanes2 larger = select(steep, ay, ax);
+    Lanes2 num, den;
+    if (phaseCount == 4) {
+        num = ay - ax;
+        den = ay + ax;
+    } else if (phaseCount == 8) {
+        num = smaller - kTanEighthPi * larger;
+        den = larger + kTanEighthPi * smaller;
+        sign ^= steep & signMask;
+    } else {
+        num = smaller;
+        den = larger;
+    }
+    const Lanes2 z = select(valid, num / den, zero);
+    Lanes2 a = flipSign(atanOfUnit(absLanes(z)), bitsOf(z) & signMask);
+    if (phaseCount == 2)
+        a = select(steep, (kHalfPiHi - a) + kHalfPiLo, a);
+    return flipSign(a, sign);
 }
 
 }  // namespace
@@ -634,14 +684,13 @@ inline Lanes2 sqrtLanes(Lanes2 v)
     return (Lanes2)_mm_sqrt_pd((__m128d)v);
 }
 
-// The ideal phases an estimate measures against: an evenly spaced set
-// (first + m * spacing, the PSK types), whose nearest member follows from
-// one rounding, or a list searched in full (the QAM types, or phases the
+// The ideal phases an estimate measures against: the PSK types' evenly
+// spaced sets (evenCount phases), whose nearest member follows from the
+// folded point, or a list searched in full (the QAM types, or phases the
 // caller gave).
 struct PhaseSet {
     const std::vector<double>* list = nullptr;
-    double first = 0.0;
-    double spacing = kPi;
+    int evenCount = 2;
 };
 
 // The set of referencePhases(type): the QAM types' lists in `own`.
@@ -650,12 +699,10 @@ PhaseSet phaseSetFor(int constellationType, std::vector<double>& own)
     PhaseSet set;
     switch (constellationType) {
     case kQpsk:
-        set.first = kPi / 4.0;
-        set.spacing = kPi / 2.0;
+        set.evenCount = 4;
         break;
     case k8psk:
-        set.first = kPi / 8.0;
-        set.spacing = kPi / 4.0;
+        set.evenCount = 8;
         break;
     case k16qam:
     case k64qam:
@@ -668,19 +715,12 @@ PhaseSet phaseSetFor(int constellationType, std::vector<double>& own)
     return set;
 }
 
-// Signed distance of angles theta in [0, 2 pi) to their nearest ideal
-// phase, within [-pi, pi]. For an even set the nearest member m rounds
-// (theta - first) / spacing, m = -1 and m = count standing for the last and
-// first phase a turn away, so no wrap is needed; the distance equals the
-// list search's to rounding, and the choice differs only at an exact tie.
-inline Lanes2 nearestPhaseDistance(Lanes2 theta, const PhaseSet& set)
+// Signed distance of angles theta in [0, 2 pi) to their nearest phase of a
+// list, within [-pi, pi]; the first of equally near ones.
+inline Lanes2 nearestListedPhase(Lanes2 theta, const std::vector<double>& phases)
 {
-    if (!set.list) {
-        const Lanes2 m = ((theta - set.first) * (1.0 / set.spacing) + kRoundingShifter) - kRoundingShifter;
-        return theta - (set.first + m * set.spacing);
-    }
     Lanes2 best = {kTwoPi, kTwoPi};
-    for (double p : *set.list) {
+    for (double p : phases) {
         Lanes2 d = theta - p;
         d = select((Bits2)(d > kPi), d - kTwoPi, select((Bits2)(d < -kPi), d + kTwoPi, d));
         best = select((Bits2)(absLanes(d) < absLanes(best)), d, best);
@@ -728,7 +768,8 @@ void accumulatePoints(const double* i, const double* q, int from, int to, const 
             sums.counted += select(valid, one, zero);
         }
         if (kAngles) {
-            const Lanes2 best = nearestPhaseDistance(angle2(y, x, valid), set);
+            const Lanes2 best = set.list ? nearestListedPhase(angle2(y, x, valid), *set.list)
+                                         : evenPhaseDistance(x, y, valid, set.evenCount);
             sums.weighted += select(valid, best * r, zero);
             sums.weights += select(valid, r, zero);
             sums.used += select(valid, one, zero);
