@@ -945,8 +945,8 @@ void rotateAndScale(double* i, double* q, int count, double offsetRad, double sc
     const double c = std::cos(-e);
     const double s = std::sin(-e);
     const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
-    int k = 0;
-    for (; k + 2 <= count; k += 2) {
+    // From the end: the last points filtered are the ones still cached.
+    for (int k = count - 2; k >= 0; k -= 2) {
         Lanes2 x = loadLanes(i + k);
         Lanes2 y = loadLanes(q + k);
         const Lanes2 xr = x * c - y * s;
@@ -958,7 +958,9 @@ void rotateAndScale(double* i, double* q, int count, double offsetRad, double sc
         storeLanes(i + k, select(finite, x * scale, x));
         storeLanes(q + k, select(finite, y * scale, y));
     }
-    if (k < count && std::isfinite(i[k]) && std::isfinite(q[k])) {
+    // An odd count leaves the first point.
+    const int k = 0;
+    if (count % 2 == 1 && std::isfinite(i[k]) && std::isfinite(q[k])) {
         const double xr = i[k] * c - q[k] * s;
         const double yr = i[k] * s + q[k] * c;
         if (std::isfinite(xr) && std::isfinite(yr)) {
