@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 #include <limits>
 
 namespace h452 {
@@ -228,8 +229,11 @@ void referencePhases(int constellationType, std::vector<double>& phases)
     }
 }
 
-double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases);
+double estimateOffsetFast(const double* i, const double* q, int count, int constellationType,
+                          const std::vector<double>* phases);
 void rotateConstellationFast(double* i, double* q, int count, int constellationType, double offsetRad);
+void demodulateFastFused(const double* samples, double* iOut, double* qOut, int count, double sampleRateHz,
+                         double step, int constellationType, const double* h);
 
 double estimatePhaseOffset(const double* i, const double* q, int count, int constellationType,
                            const std::vector<double>* phases)
@@ -243,12 +247,7 @@ double estimatePhaseOffsetWith(DemodArithmetic arithmetic, const double* i, cons
     if (arithmetic == DemodArithmetic::Fast) {
         if (!i || !q || count <= 0)
             return 0.0;
-        std::vector<double> own;
-        if (!phases) {
-            referencePhases(constellationType, own);
-            phases = &own;
-        }
-        return estimateOffsetFast(i, q, count, *phases);
+        return estimateOffsetFast(i, q, count, constellationType, phases);
     }
     return estimateOffset([](double y, double x) { return std::atan2(y, x); }, i, q, count, constellationType,
                           phases);
@@ -323,6 +322,16 @@ void demodulateConstellationWith(DemodArithmetic arithmetic, const double* sampl
         return;
     const double step = carrierHz * kTwoPi;
     const bool fast = arithmetic == DemodArithmetic::Fast;
+    double cutoff = carrierHz / 2.0;
+    if (cutoff > sampleRateHz / 2.0)
+        cutoff = 0.9 * sampleRateHz / 2.0;
+    if (fast && count >= kDemodFilterTaps && sampleRateHz > 0.0) {
+        double localTaps[kDemodFilterTaps];
+        double* h = taps ? taps : localTaps;
+        designDemodFilter(sampleRateHz, cutoff, h);
+        demodulateFastFused(samples, iOut, qOut, count, sampleRateHz, step, constellationType, h);
+        return;
+    }
     if (fast) {
         // The phases in blocks that stay in the first-level cache.
         constexpr int kBlock = 512;
@@ -347,9 +356,6 @@ void demodulateConstellationWith(DemodArithmetic arithmetic, const double* sampl
             qOut[k] = std::sin(phi) * x;
         }
     }
-    double cutoff = carrierHz / 2.0;
-    if (cutoff > sampleRateHz / 2.0)
-        cutoff = 0.9 * sampleRateHz / 2.0;
     std::vector<double> own;
     if (!scratch) {
         own.resize(static_cast<std::size_t>(count));
@@ -591,6 +597,22 @@ inline Lanes2 absLanes(Lanes2 v)
     return out;
 }
 
+// atan(t) of two values t in [0, 1] as atan2Fast() takes it: the nearest
+// sixteenth's tabled angle plus six terms of the series.
+inline Lanes2 atanOfUnit(Lanes2 t)
+{
+    const int k0 = static_cast<int>(t[0] * 16.0 + 0.5);
+    const int k1 = static_cast<int>(t[1] * 16.0 + 0.5);
+    const Lanes2 c = {k0 / 16.0, k1 / 16.0};
+    const Lanes2 u = (t - c) / (1.0 + t * c);
+    const Lanes2 u2 = u * u;
+    const Lanes2 series
+        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
+    const double* table = atanTable();
+    const Lanes2 base = {table[k0], table[k1]};
+    return base + series;
+}
+
 // atan2 of two points in [0, 2 pi), as atan2Fast() plus the turn the
 // estimate adds to negative angles. Lanes outside `valid` give a finite
 // value that the caller ignores.
@@ -602,74 +624,191 @@ inline Lanes2 angle2(Lanes2 y, Lanes2 x, Bits2 valid)
     const Lanes2 num = select(steep, ax, ay);
     const Lanes2 den = select(steep, ay, ax);
     const Lanes2 zero = {0.0, 0.0};
-    const Lanes2 t = select(valid, num / den, zero);
-    const int k0 = static_cast<int>(t[0] * 16.0 + 0.5);
-    const int k1 = static_cast<int>(t[1] * 16.0 + 0.5);
-    const Lanes2 c = {k0 / 16.0, k1 / 16.0};
-    const Lanes2 u = (t - c) / (1.0 + t * c);
-    const Lanes2 u2 = u * u;
-    const Lanes2 series
-        = u - u * u2 * (1.0 / 3 - u2 * (1.0 / 5 - u2 * (1.0 / 7 - u2 * (1.0 / 9 - u2 * (1.0 / 11 - u2 / 13)))));
-    const double* table = atanTable();
-    const Lanes2 base = {table[k0], table[k1]};
-    Lanes2 a = base + series;
+    Lanes2 a = atanOfUnit(select(valid, num / den, zero));
     a = select(steep, (kHalfPiHi - a) + kHalfPiLo, a);
     a = select((Bits2)(x < zero), (kPiHi - a) + kPiLo, a);
     a = flipSign(a, bitsOf(y) & Bits2{kSignBit, kSignBit});
     return select((Bits2)(a < zero), a + kTwoPi, a);
 }
 
+// Signed distance, within [-pi/2, pi/2], of two points to the nearest of
+// phaseCount (2, 4 or 8) evenly spaced ideal phases, the PSK sets
+// (BPSK {0, pi}, QPSK and 8PSK offset by half a spacing), taken from the
+// point folded into the first quadrant rather than from its angle. The sets
+// are symmetric about both axes, and a reflection reverses the distance's
+// sign, so d = sign(x) sign(y) d', d' the folded point's distance:
+//   BPSK: d' = atan(|y| / |x|) (the angle itself, phase 0);
+//   QPSK: d' = atan(|y| / |x|) - pi/4 = atan((|y| - |x|) / (|y| + |x|));
+//   8PSK: folded again about the diagonal (another reflection), d' =
+//         atan(t) - pi/8 = atan((t - tan(pi/8)) / (1 + t tan(pi/8))) with t
+//         = smaller / larger.
+// Equal to the search of the phase list to rounding (a few units in the
+// last place of pi); only a point exactly between two phases may take the
+// other one. Lanes outside `valid` give a finite value the caller ignores.
+inline Lanes2 evenPhaseDistance(Lanes2 x, Lanes2 y, Bits2 valid, int phaseCount)
+{
+    constexpr double kTanEighthPi = 0.41421356237309504880;
+    const Bits2 signMask = {kSignBit, kSignBit};
+    const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 ax = absLanes(x);
+    const Lanes2 ay = absLanes(y);
+    Bits2 sign = (bitsOf(x) ^ bitsOf(y)) & signMask;
+    const Bits2 steep = (Bits2)(ay > ax);
+    const Lanes2 smaller = select(steep, ax, ay);
+    const Lanes2 larger = select(steep, ay, ax);
+    Lanes2 num, den;
+    if (phaseCount == 4) {
+        num = ay - ax;
+        den = ay + ax;
+    } else if (phaseCount == 8) {
+        num = smaller - kTanEighthPi * larger;
+        den = larger + kTanEighthPi * smaller;
+        sign ^= steep & signMask;
+    } else {
+        num = smaller;
+        den = larger;
+    }
+    const Lanes2 z = select(valid, num / den, zero);
+    Lanes2 a = flipSign(atanOfUnit(absLanes(z)), bitsOf(z) & signMask);
+    if (phaseCount == 2)
+        a = select(steep, (kHalfPiHi - a) + kHalfPiLo, a);
+    return flipSign(a, sign);
+}
+
 }  // namespace
 
-// The estimate of estimateOffset() two points at a time, the choices made
-// by masks instead of branches (the nearest phase of noisy points is a coin
-// toss for a branch predictor). The two lanes sum separately, so the sums
-// differ from the one-lane order in the last bits.
-double estimateOffsetFast(const double* i, const double* q, int count, const std::vector<double>& phases)
+namespace {
+
+inline Lanes2 sqrtLanes(Lanes2 v)
 {
-    int first = 0;
-    int last = count;
-    if (count >= 10) {
-        first = count / 10;
-        last = count - first;
+    return (Lanes2)_mm_sqrt_pd((__m128d)v);
+}
+
+// The ideal phases an estimate measures against: the PSK types' evenly
+// spaced sets (evenCount phases), whose nearest member follows from the
+// folded point, or a list searched in full (the QAM types, or phases the
+// caller gave).
+struct PhaseSet {
+    const std::vector<double>* list = nullptr;
+    int evenCount = 2;
+};
+
+// The set of referencePhases(type): the QAM types' lists in `own`.
+PhaseSet phaseSetFor(int constellationType, std::vector<double>& own)
+{
+    PhaseSet set;
+    switch (constellationType) {
+    case kQpsk:
+        set.evenCount = 4;
+        break;
+    case k8psk:
+        set.evenCount = 8;
+        break;
+    case k16qam:
+    case k64qam:
+        referencePhases(constellationType, own);
+        set.list = &own;
+        break;
+    default:  // BPSK {0, pi}
+        break;
     }
+    return set;
+}
+
+// Signed distance of angles theta in [0, 2 pi) to their nearest phase of a
+// list, within [-pi, pi]; the first of equally near ones.
+inline Lanes2 nearestListedPhase(Lanes2 theta, const std::vector<double>& phases)
+{
+    Lanes2 best = {kTwoPi, kTwoPi};
+    for (double p : phases) {
+        Lanes2 d = theta - p;
+        d = select((Bits2)(d > kPi), d - kTwoPi, select((Bits2)(d < -kPi), d + kTwoPi, d));
+        best = select((Bits2)(absLanes(d) < absLanes(best)), d, best);
+    }
+    return best;
+}
+
+// Running sums of the fast chain, two lanes each: the estimate's weighted
+// distances, weights and point count, and the radii (and their count) the
+// PSK points are scaled by.
+struct ChainSums {
+    Lanes2 weighted = {0.0, 0.0};
+    Lanes2 weights = {0.0, 0.0};
+    Lanes2 used = {0.0, 0.0};
+    Lanes2 radii = {0.0, 0.0};
+    Lanes2 counted = {0.0, 0.0};
+};
+
+// Adds points [from, to) of i and q to the sums, two at a time, the choices
+// made by masks instead of branches (the nearest phase of noisy points is a
+// coin toss for a branch predictor): with kAngles their distances to the
+// nearest ideal phase weighted by their radius, with kRadii their radii.
+// Points with a non-finite coordinate or radius, or a radius not above
+// 1e-10, are skipped by both. The lanes sum separately, so the sums differ
+// from the one-lane order in the last bits.
+template <bool kAngles, bool kRadii>
+void accumulatePoints(const double* i, const double* q, int from, int to, const PhaseSet& set, ChainSums& sums)
+{
     const Lanes2 zero = {0.0, 0.0};
+    const Lanes2 one = {1.0, 1.0};
     const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
     const Lanes2 tiny = {1e-10, 1e-10};
-    Lanes2 weighted = zero;
-    Lanes2 weights = zero;
-    long long used = 0;
-    for (int k = first; k < last; k += 2) {
-        const bool pair = k + 1 < last;
+    for (int k = from; k < to; k += 2) {
+        const bool pair = k + 1 < to;
         const Lanes2 x = {i[k], pair ? i[k + 1] : 0.0};
         const Lanes2 y = {q[k], pair ? q[k + 1] : 0.0};
-        const Lanes2 r2 = x * x + y * y;
-        Lanes2 r;
-        r[0] = std::sqrt(r2[0]);
-        r[1] = std::sqrt(r2[1]);
-        const Lanes2 ax = absLanes(x);
-        const Lanes2 ay = absLanes(y);
-        // Finite coordinates and a finite radius above 1e-10 (NaN fails
-        // every comparison).
-        Bits2 valid = (Bits2)(ax <= largest) & (Bits2)(ay <= largest) & (Bits2)(r <= largest) & (Bits2)(r > tiny);
+        const Lanes2 r = sqrtLanes(x * x + y * y);
+        // NaN fails every comparison.
+        Bits2 valid = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest) & (Bits2)(r <= largest)
+                      & (Bits2)(r > tiny);
         if (!pair)
             valid[1] = 0;
-        const Lanes2 theta = angle2(y, x, valid);
-        const Lanes2 twoPi = {kTwoPi, kTwoPi};
-        Lanes2 best = twoPi;
-        for (double p : phases) {
-            Lanes2 d = theta - p;
-            d = select((Bits2)(d > kPi), d - kTwoPi, select((Bits2)(d < -kPi), d + kTwoPi, d));
-            best = select((Bits2)(absLanes(d) < absLanes(best)), d, best);
+        if (kRadii) {
+            sums.radii += select(valid, r, zero);
+            sums.counted += select(valid, one, zero);
         }
-        weighted += select(valid, best * r, zero);
-        weights += select(valid, r, zero);
-        used += (valid[0] != 0) + (valid[1] != 0);
+        if (kAngles) {
+            const Lanes2 best = set.list ? nearestListedPhase(angle2(y, x, valid), *set.list)
+                                         : evenPhaseDistance(x, y, valid, set.evenCount);
+            sums.weighted += select(valid, best * r, zero);
+            sums.weights += select(valid, r, zero);
+            sums.used += select(valid, one, zero);
+        }
     }
-    const double sumWeights = weights[0] + weights[1];
-    if (used == 0 || sumWeights < 1e-10)
+}
+
+double offsetOf(const ChainSums& sums)
+{
+    const double weights = sums.weights[0] + sums.weights[1];
+    if (sums.used[0] + sums.used[1] == 0.0 || weights < 1e-10)
         return 0.0;
-    return wrappedOffset((weighted[0] + weighted[1]) / sumWeights);
+    return wrappedOffset((sums.weighted[0] + sums.weighted[1]) / weights);
+}
+
+// The middle 80 % of a record the estimate takes (all of it below 10).
+void estimateRange(int count, int& first, int& last)
+{
+    first = count >= 10 ? count / 10 : 0;
+    last = count - first;
+}
+
+}  // namespace
+
+// The estimate of estimateOffset() two points at a time (see
+// accumulatePoints()); phases: the caller's list, or nullptr for the
+// type's set.
+double estimateOffsetFast(const double* i, const double* q, int count, int constellationType,
+                          const std::vector<double>* phases)
+{
+    std::vector<double> own;
+    PhaseSet set = phaseSetFor(constellationType, own);
+    if (phases)
+        set.list = phases;
+    int first, last;
+    estimateRange(count, first, last);
+    ChainSums sums;
+    accumulatePoints<true, false>(i, q, first, last, set, sums);
+    return offsetOf(sums);
 }
 
 // rotateConstellation() two points at a time: the same rotation of each
@@ -710,10 +849,7 @@ void rotateConstellationFast(double* i, double* q, int count, int constellationT
             q[k + 1] = y[1];
         }
         if (psk) {
-            const Lanes2 r2 = x * x + y * y;
-            Lanes2 r;
-            r[0] = std::sqrt(r2[0]);
-            r[1] = std::sqrt(r2[1]);
+            const Lanes2 r = sqrtLanes(x * x + y * y);
             const Bits2 counted = finite & (Bits2)(r > tiny) & (Bits2)(r <= largest);
             sum += select(counted, r, zero);
             used += select(counted, one, zero);
@@ -741,6 +877,187 @@ void rotateConstellationFast(double* i, double* q, int count, int constellationT
         i[k] *= scale;
         q[k] *= scale;
     }
+}
+
+namespace {
+
+inline Lanes2 loadLanes(const double* p)
+{
+    Lanes2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storeLanes(double* p, Lanes2 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// out[t] = sum of h[k] x[t + k] over the 31 taps, for t in [0, m), with the
+// taps folded: h[15] x[t + 15] + sum over k < 15 of h[k] (x[t + k] + x[t +
+// 30 - k]). designDemodFilter()'s taps are symmetric (h[k] and h[30 - k]
+// equal to rounding), so 16 products replace 31 and the outputs equal the
+// plain convolution's to rounding. Eight outputs at a time in four two-lane
+// registers.
+//   x: m + 30 doubles; h: 31 doubles; out: m doubles, written.
+void filterSymmetric(const double* x, int m, const double* h, double* out)
+{
+    constexpr int kHalf = kDemodFilterHalfLength;
+    Lanes2 taps[kHalf + 1];
+    for (int k = 0; k <= kHalf; ++k)
+        taps[k] = Lanes2{h[k], h[k]};
+    int t = 0;
+    for (; t + 8 <= m; t += 8) {
+        const double* xp = x + t;
+        Lanes2 a0 = taps[kHalf] * loadLanes(xp + kHalf);
+        Lanes2 a1 = taps[kHalf] * loadLanes(xp + kHalf + 2);
+        Lanes2 a2 = taps[kHalf] * loadLanes(xp + kHalf + 4);
+        Lanes2 a3 = taps[kHalf] * loadLanes(xp + kHalf + 6);
+#pragma GCC unroll 15
+        for (int k = 0; k < kHalf; ++k) {
+            const double* mirror = xp + 2 * kHalf - k;
+            a0 += taps[k] * (loadLanes(xp + k) + loadLanes(mirror));
+            a1 += taps[k] * (loadLanes(xp + k + 2) + loadLanes(mirror + 2));
+            a2 += taps[k] * (loadLanes(xp + k + 4) + loadLanes(mirror + 4));
+            a3 += taps[k] * (loadLanes(xp + k + 6) + loadLanes(mirror + 6));
+        }
+        storeLanes(out + t, a0);
+        storeLanes(out + t + 2, a1);
+        storeLanes(out + t + 4, a2);
+        storeLanes(out + t + 6, a3);
+    }
+    for (; t < m; ++t) {
+        const double* xp = x + t;
+        double acc = h[kHalf] * xp[kHalf];
+        for (int k = 0; k < kHalf; ++k)
+            acc += h[k] * (xp[k] + xp[2 * kHalf - k]);
+        out[t] = acc;
+    }
+}
+
+// The last pass of the fast chain: rotates every point by -offset (as
+// rotateConstellation(): points with a non-finite coordinate, or whose
+// rotation overflows, keep their values) and multiplies the finite ones by
+// scale.
+void rotateAndScale(double* i, double* q, int count, double offsetRad, double scale)
+{
+    const double e = std::abs(offsetRad) < 1e-6 ? 0.0 : offsetRad;
+    const double c = std::cos(-e);
+    const double s = std::sin(-e);
+    const Lanes2 largest = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    // From the end: the last points filtered are the ones still cached.
+    for (int k = count - 2; k >= 0; k -= 2) {
+        Lanes2 x = loadLanes(i + k);
+        Lanes2 y = loadLanes(q + k);
+        const Lanes2 xr = x * c - y * s;
+        const Lanes2 yr = x * s + y * c;
+        const Bits2 finite = (Bits2)(absLanes(x) <= largest) & (Bits2)(absLanes(y) <= largest);
+        const Bits2 rotated = finite & (Bits2)(absLanes(xr) <= largest) & (Bits2)(absLanes(yr) <= largest);
+        x = select(rotated, xr, x);
+        y = select(rotated, yr, y);
+        storeLanes(i + k, select(finite, x * scale, x));
+        storeLanes(q + k, select(finite, y * scale, y));
+    }
+    // An odd count leaves the first point.
+    const int k = 0;
+    if (count % 2 == 1 && std::isfinite(i[k]) && std::isfinite(q[k])) {
+        const double xr = i[k] * c - q[k] * s;
+        const double yr = i[k] * s + q[k] * c;
+        if (std::isfinite(xr) && std::isfinite(yr)) {
+            i[k] = xr;
+            q[k] = yr;
+        }
+        i[k] *= scale;
+        q[k] *= scale;
+    }
+}
+
+}  // namespace
+
+// The fast chain of a record of 31 samples or more at fs > 0 in two passes
+// over the output instead of a dozen: blocks of the record are mixed into
+// buffers that stay in the first-level cache, filtered straight into iOut
+// and qOut (folded taps), and the finished points go into the estimate's
+// and the mean radius's sums while still cached; the second pass rotates
+// and scales. The radii summed are those before the rotation, which keeps
+// them to rounding. The same points as the separate steps to rounding.
+void demodulateFastFused(const double* samples, double* iOut, double* qOut, int count, double sampleRateHz,
+                         double step, int constellationType, const double* h)
+{
+    constexpr int kHalf = kDemodFilterHalfLength;
+    constexpr int kBlock = 512;
+    constexpr int kSpan = kBlock + 2 * kHalf;
+    double phase[kSpan], c[kSpan], s[kSpan], mixedI[kSpan], mixedQ[kSpan];
+    std::vector<double> own;
+    const PhaseSet set = phaseSetFor(constellationType, own);
+    const bool psk = isPsk(constellationType);
+    int first, last;
+    estimateRange(count, first, last);
+    ChainSums sums;
+    // Adds the finished points [lo, hi): the middle ones to the estimate,
+    // all of them to the radii of PSK.
+    auto addPoints = [&](int lo, int hi) {
+        const int a = std::min(std::max(lo, first), hi);
+        const int b = std::max(std::min(hi, last), a);
+        if (psk) {
+            accumulatePoints<false, true>(iOut, qOut, lo, a, set, sums);
+            accumulatePoints<true, true>(iOut, qOut, a, b, set, sums);
+            accumulatePoints<false, true>(iOut, qOut, b, hi, set, sums);
+        } else {
+            accumulatePoints<true, false>(iOut, qOut, a, b, set, sums);
+        }
+    };
+    const int lastFull = count - kHalf - 1;
+    // mixed*[t] hold the mixed samples base + t for t < held.
+    int base = 0;
+    int held = 0;
+    for (int j0 = kHalf; j0 <= lastFull; j0 += kBlock) {
+        const int j1 = std::min(j0 + kBlock, lastFull + 1);
+        // The 30 samples the block shares with the previous one move to the
+        // front; the rest, up to j1 + 15, are mixed.
+        const int keep = held > 0 ? base + held - (j0 - kHalf) : 0;
+        if (keep > 0) {
+            std::memmove(mixedI, mixedI + (held - keep), sizeof(double) * static_cast<std::size_t>(keep));
+            std::memmove(mixedQ, mixedQ + (held - keep), sizeof(double) * static_cast<std::size_t>(keep));
+        }
+        base = j0 - kHalf;
+        held = keep;
+        const int fresh = j1 + kHalf - base - held;
+        for (int t = 0; t < fresh; ++t)
+            phase[t] = ((base + held + t) / sampleRateHz) * step;
+        sinCosFast(phase, c, s, fresh);
+        for (int t = 0; t < fresh; ++t) {
+            // A non-finite sample would smear NaN over 31 filtered points.
+            const double x = samples[base + held + t];
+            const double v = std::isfinite(x) ? x : 0.0;
+            mixedI[held + t] = c[t] * v;
+            mixedQ[held + t] = s[t] * v;
+        }
+        held += fresh;
+        filterSymmetric(mixedI, j1 - j0, h, iOut + j0);
+        filterSymmetric(mixedQ, j1 - j0, h, qOut + j0);
+        // The first and last 15 outputs repeat the nearest full one.
+        int lo = j0;
+        int hi = j1;
+        if (j0 == kHalf) {
+            std::fill(iOut, iOut + kHalf, iOut[kHalf]);
+            std::fill(qOut, qOut + kHalf, qOut[kHalf]);
+            lo = 0;
+        }
+        if (j1 == lastFull + 1) {
+            std::fill(iOut + j1, iOut + count, iOut[lastFull]);
+            std::fill(qOut + j1, qOut + count, qOut[lastFull]);
+            hi = count;
+        }
+        addPoints(lo, hi);
+    }
+    const double offset = offsetOf(sums);
+    // A non-finite offset leaves the points alone, unscaled too.
+    if (!std::isfinite(offset))
+        return;
+    const double divisor = psk ? meanRadiusDivisor(sums.radii[0] + sums.radii[1], sums.counted[0] + sums.counted[1])
+                               : 1.0;
+    rotateAndScale(iOut, qOut, count, offset, 1.0 / divisor);
 }
 
 }  // namespace h452

@@ -68,7 +68,15 @@ void demodulateConstellation(const double* samples, double* iOut, double* qOut, 
 //   Fast:  the live window's: the same phases (k / fs) * (fc * 2 pi) through
 //          sinCosFast() and the angles through atan2Fast(), a few times
 //          cheaper and within about 2 units in the last place of the exact
-//          values, so the points equal the exact chain's to rounding.
+//          values, so the points equal the exact chain's to rounding. On
+//          records of 31 samples or more (fs > 0) it also runs the mixer,
+//          the filter and the sums of the estimate and of the mean radius in
+//          one pass over cache-sized blocks, folds the filter's symmetric
+//          taps (16 products instead of 31), and measures the PSK types'
+//          offsets from the point folded into the first quadrant instead of
+//          its angle and a search of the phase list (a point exactly between
+//          two ideal phases may take the other one). Still the exact chain's
+//          points to rounding.
 enum class DemodArithmetic { Exact, Fast };
 
 // Largest |phase| in radians sinCosFast() takes (2^25 quarter turns); the

@@ -1,6 +1,7 @@
 // Frequency-response store. See FrequencyResponse.h.
 #include "FrequencyResponse.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace h452 {
@@ -22,6 +23,7 @@ void FrequencyResponseStore::reset(int count)
     for (int k = 0; k < 4; ++k) {
         frequencyHz[k].assign(slots, 0.0);
         levelDb[k].assign(slots, 0.0);
+        writtenBins_[k].clear();
     }
 }
 
@@ -32,6 +34,10 @@ bool FrequencyResponseStore::update(int channel, int peakBin, double lineFrequen
     const std::size_t bin = static_cast<std::size_t>(peakBin);
     if (bin >= frequencyHz[channel].size() || bin >= levelDb[channel].size())
         return false;
+    std::vector<int>& written = writtenBins_[channel];
+    const auto at = std::lower_bound(written.begin(), written.end(), peakBin);
+    if (at == written.end() || *at != peakBin)
+        written.insert(at, peakBin);
     frequencyHz[channel][bin] = lineFrequencyHz;
     levelDb[channel][bin] = levelDbfs;
     if (isReferenceFrequency(channel, lineFrequencyHz))
@@ -48,8 +54,9 @@ void FrequencyResponseStore::collect(int channel, std::vector<double>& x, std::v
         return;
     const std::vector<double>& f = frequencyHz[channel];
     const std::vector<double>& l = levelDb[channel];
-    for (std::size_t k = 0; k < f.size() && k < l.size(); ++k) {
-        if (f[k] != 0.0) {
+    for (const int bin : writtenBins_[channel]) {
+        const std::size_t k = static_cast<std::size_t>(bin);
+        if (k < f.size() && k < l.size() && f[k] != 0.0) {
             x.push_back(f[k]);
             y.push_back(l[k]);
         }

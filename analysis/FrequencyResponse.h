@@ -30,8 +30,17 @@ struct FrequencyResponseStore {
     bool update(int channel, int peakBin, double lineFrequencyHz, double levelDbfs);
 
     // The channel's non-empty slots in bin order (a NaN frequency counts as
-    // non-empty): x in Hz, y in dB. Both vectors are replaced.
+    // non-empty): x in Hz, y in dB. Both vectors are replaced. Costs in
+    // proportion to the bins update() has written since the last reset(), not
+    // to the slots (a sweep sets a few of 500 000 each frame): the slots are
+    // meant to be written through update() only.
     void collect(int channel, std::vector<double>& x, std::vector<double>& y) const;
+
+private:
+    // Per channel, the bins update() wrote since reset(), ascending, each
+    // once. A bin written with frequency 0 stays listed; collect() tests the
+    // slot itself, so such a slot is skipped as an empty one.
+    std::array<std::vector<int>, 4> writtenBins_;
 };
 
 // Whether a stored frequency counts as the 10 MHz reference point for a

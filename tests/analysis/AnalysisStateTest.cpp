@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 using namespace h452;
@@ -255,6 +256,54 @@ TEST(Frame, SweepFillsOnePointPerBinAndKeepsEarlierOffsets)
     ASSERT_EQ(r.channels[0].freqRspLevelDb.size(), 1u);
     EXPECT_NEAR(r.channels[0].freqRspLevelDb[0], 0.0, 1e-9);
     EXPECT_EQ(state.freqRsp.frequencyHz[3].size(), 1000u);
+}
+
+TEST(FrequencyResponseStore, CollectListsExactlyTheSetSlotsInBinOrder)
+{
+    // collect() walks the bins update() wrote; it must give what a scan of
+    // every slot gives: rewrites, a zero frequency (an empty slot again),
+    // NaN (a set one), out-of-order bins and a reset.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Write {
+        int channel, bin;
+        double hz, db;
+    };
+    const std::vector<Write> writes = {{2, 40, 4e7, -3.0}, {2, 7, 7e6, -9.0},  {2, 40, 4.1e7, -4.0},
+                                       {2, 12, 0.0, -1.0}, {2, 7, 0.0, -2.0},  {2, 0, nan, -5.0},
+                                       {2, 499, 1e7, -6.0}, {1, 3, 3e6, -7.0}, {2, 7, 7.5e6, -8.0}};
+    FrequencyResponseStore store;
+    store.reset(1000);
+    auto scanned = [&store](int ch, std::vector<double>& x, std::vector<double>& y) {
+        x.clear();
+        y.clear();
+        for (std::size_t k = 0; k < store.frequencyHz[ch].size(); ++k) {
+            if (store.frequencyHz[ch][k] != 0.0) {
+                x.push_back(store.frequencyHz[ch][k]);
+                y.push_back(store.levelDb[ch][k]);
+            }
+        }
+    };
+    std::vector<double> x, y, sx, sy;
+    for (const Write& w : writes) {
+        ASSERT_TRUE(store.update(w.channel, w.bin, w.hz, w.db));
+        for (int ch = 0; ch < 4; ++ch) {
+            store.collect(ch, x, y);
+            scanned(ch, sx, sy);
+            ASSERT_EQ(x.size(), sx.size()) << ch;
+            for (std::size_t k = 0; k < x.size(); ++k) {
+                EXPECT_TRUE(x[k] == sx[k] || (std::isnan(x[k]) && std::isnan(sx[k]))) << ch << " " << k;
+                EXPECT_EQ(y[k], sy[k]) << ch << " " << k;
+            }
+        }
+    }
+    store.collect(2, x, y);
+    EXPECT_EQ(x.size(), 4u);  // bins 0 (NaN), 7, 40, 499
+    store.reset(1000);
+    store.collect(2, x, y);
+    EXPECT_TRUE(x.empty() && y.empty());
+    ASSERT_TRUE(store.update(2, 5, 5e6, -1.0));
+    store.collect(2, x, y);
+    EXPECT_EQ(x, std::vector<double>{5e6});
 }
 
 TEST(Frame, ConstellationAndEyeFollowTheLine)

@@ -279,8 +279,9 @@ TEST(ConstellationFast, SinCosAndAtan2StayWithinTwoUnitsOfTheLibrary)
 
 TEST(ConstellationFast, ChainGivesTheExactPointsToRounding)
 {
-    // Every modulation, records shorter than the filter, odd lengths and a
-    // long record with a carrier near fs / 2 (the phases grow to 3e5 rad).
+    // Every modulation, records shorter than the filter, odd lengths, the
+    // block edges of the fused chain and long records with a carrier near
+    // fs / 2 (the phases grow to 3e5 rad).
     // The difference is rounding of the mixer and the angles carried
     // through the filter and a weighted mean: far below 1e-12 of the
     // largest point, while a wrong quadrant, sign or scale moves points by
@@ -293,7 +294,10 @@ TEST(ConstellationFast, ChainGivesTheExactPointsToRounding)
         int n;
         double fc;
     };
-    for (const Case c : {Case{16, 100e6}, Case{31, 200e6}, Case{1001, 123.4e6}, Case{100001, 0.49e9}}) {
+    // 542 and 1055 samples fill one block of 512 filtered points exactly
+    // and two blocks and one point; 999 999 is the window's longest record.
+    for (const Case c : {Case{16, 100e6}, Case{31, 200e6}, Case{32, 60e6}, Case{542, 150e6}, Case{1001, 123.4e6},
+                         Case{1055, 10e6}, Case{100001, 0.49e9}, Case{999999, 100e6}}) {
         std::vector<double> x = modulated(c.n, fs, c.fc, 8000.0, phases, 77);
         for (int k = 0; k < c.n; ++k)
             x[k] = std::round(x[k] + 50.0 * std::sin(0.913 * k * k));
