@@ -2,6 +2,7 @@
 #include "Writer.h"
 
 #include "BlockRing.h"
+#include "WriteBehind.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstring>
 
 Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QObject* parent)
     : QThread(parent),
@@ -153,6 +155,7 @@ void Writer::record(Summary& current)
         return;
     }
     current.files << name;
+    WriteBehind behind(writeBehind_ ? file->handle() : -1);
 
     // The metadata of the part being written: once when it opens (marked
     // incomplete), once when it closes. A metadata failure is logged once
@@ -241,6 +244,11 @@ void Writer::record(Summary& current)
             }
             ++current.blocksWritten;
             const qint64 total = blocksWritten_.fetch_add(1) + 1;
+            if (const int error = behind.appended(blockBytes_)) {
+                qDebug().noquote() << "write-back failed" << name << std::strerror(error);
+                fail("write failed");
+                break;
+            }
             if (total % rotationCheckBlocks_ == 0 && file->size() > rotationBytes_) {
                 if (!file->flush()) {
                     fail("flush failed");
@@ -257,6 +265,7 @@ void Writer::record(Summary& current)
                     break;
                 }
                 current.files << name;
+                behind.reset(writeBehind_ ? file->handle() : -1);
                 openMeta();
             }
         } else if (drainLeft > 0) {

@@ -18,6 +18,11 @@
 // when it closes; every run of blocks the full ring dropped becomes a gap
 // segment at the exact group where it happened.
 //
+// Write-back: the disk is kept writing behind the recording and at most about
+// 40 MiB of it wait in the kernel's cache (WriteBehind.h), so a recording runs
+// at the disk's own pace from its first block and is on the disk soon after
+// it stops; a write-back the disk fails ends the recording as a failed write.
+//
 // Failures: a file that cannot be created ("open failed", "reopen failed"), a
 // write that does not take the whole block or a failed flush is logged and
 // ends the recording; the file is cut back to its last whole block. Every
@@ -106,6 +111,11 @@ public:
     void setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks);
     void setFileNamer(std::function<QString()> namer) { fileNamer_ = std::move(namer); }
 
+    // Write-back behind the recording (WriteBehind.h), on unless turned off;
+    // off, the files go through the kernel's cache as any other writes.
+    // Set while not running.
+    void setWriteBehind(bool on) { writeBehind_ = on; }
+
     // What the metadata beside each file says of the recording (rate,
     // registers, trigger, hardware); file name, start time, offset, gaps,
     // drops and completeness are filled in per file. Set while not running.
@@ -129,6 +139,7 @@ private:
     qint64 rotationBytes_ = kDefaultRotationBytes;
     qint64 rotationCheckBlocks_ = kDefaultRotationCheckBlocks;
     std::function<QString()> fileNamer_;
+    bool writeBehind_ = true;
     recordingmeta::Recording metadata_;
     mutable std::mutex summaryMutex_;
     Summary summary_;

@@ -4,6 +4,8 @@
 // files) but no window.
 #pragma once
 
+#include "WriteBehind.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -29,16 +31,23 @@ inline QString benchDir()
 // Writes `blocks` blocks of `blockBytes` bytes in order to a new file at
 // `path` (truncated if it exists), one write() per block, the baseline a
 // recorder is measured against. Returns null on success, else what failed.
-inline const char* writePlainBlocks(const QByteArray& path, int blocks, int blockBytes)
+// `toDisk`: the disk's own sustained rate rather than the cache's: the disk
+// is kept writing behind (WriteBehind, as the recorder does) and the file is
+// flushed to the disk before returning, so the time taken is the disk's.
+inline const char* writePlainBlocks(const QByteArray& path, int blocks, int blockBytes, bool toDisk = false)
 {
     const std::vector<char> block(std::size_t(blockBytes), 0x33);
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         return "cannot create the file";
+    WriteBehind behind(toDisk ? fd : -1);
     const char* error = nullptr;
-    for (int i = 0; i < blocks && !error; ++i)
-        if (::write(fd, block.data(), std::size_t(blockBytes)) != blockBytes)
+    for (int i = 0; i < blocks && !error; ++i) {
+        if (::write(fd, block.data(), std::size_t(blockBytes)) != blockBytes || behind.appended(blockBytes) != 0)
             error = "write failed";
+    }
+    if (toDisk && !error && ::fdatasync(fd) != 0)
+        error = "flush failed";
     ::close(fd);
     return error;
 }

@@ -5,6 +5,7 @@
 #include "SampleFile.h"
 #include "TestSupport.h"
 #include "WorkThread.h"
+#include "WriteBehind.h"
 #include "Writer.h"
 
 #include <QDateTime>
@@ -17,6 +18,8 @@
 
 #include <cstring>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -205,6 +208,21 @@ TEST(WriterFailures, AnUncreatableFileLogsOpenFailedAndEnds)
     second.requestStop();
     ASSERT_TRUE(finish(second));
     EXPECT_FALSE(second.lastSummary().failed);
+}
+
+TEST(WriterWriteBehind, ADescriptorThatTakesNoHintsIsLeftToPlainWrites)
+{
+    // A pipe is no file: the hints fail with ESPIPE, which is no disk error,
+    // so the recording goes on as before, and off (-1) nothing is asked.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    for (const int fd : {fds[1], -1}) {
+        WriteBehind behind(fd);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(behind.appended(WriteBehind::kChunkBytes), 0) << fd;
+    }
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 TEST(WriterRotation, ANewFileStartsAtTheFirstCheckPastTheLimit)

@@ -23,6 +23,9 @@ struct RecordOptions {
     qint64 blockBytes = blocksize::kDefaultBytes;
     // --ring-memory: bytes of the ring between board and disk, 1 .. 4 GiB
     qint64 ringBytes = qint64(8) << 20;
+    // --no-write-behind: the recorder's files go through the kernel's cache
+    // alone (see WriteBehind.h)
+    bool writeBehind = true;
     bool help = false;
 };
 

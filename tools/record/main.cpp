@@ -123,6 +123,7 @@ int main(int argc, char** argv)
     }
     BlockRing& ring = *ringMemory;
     Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(opt.blockBytes));
+    writer.setWriteBehind(opt.writeBehind);
     writer.setMetadata(acquisition::streamRecordingMetadata(
         opt.rate.isEmpty() ? 0.0 : rate.rateHz, QStringLiteral("h452-record 1.0.0"),
         QStringLiteral("H452 4-channel digitizer, ") + QString::fromLatin1(resource)));
