@@ -8,8 +8,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace h452 {
 
@@ -128,41 +133,67 @@ inline double windowed(double x, double w)
     return std::isfinite(x) ? x * w : 0.0;
 }
 
-// The window product into the rows x cols array. Writing row by row would
-// read the record with a stride of colStep, a new page for every sample;
-// instead each pass takes kRowBlock rows and walks their diagonals, which
-// read kRowBlock consecutive samples and write one value into each row.
-void fillSplitInput(const double* samples, const double* window, const SplitLayout& l, double* in)
+// The order in which the window product fills the rows x cols array. Row by
+// row it would read the record with a stride of colStep, a new page for every
+// sample; instead each pass takes kRowBlock rows and walks their diagonals,
+// each of which holds kRowBlock consecutive samples, one in each row.
+// run(r0, c, height, first, ahead) is called per diagonal, in order: the
+// diagonal starts at (r0, c) with sample `first` and runs down `height` rows,
+// wrapping past the last column and the last sample; `ahead` is the first
+// sample of the diagonal kPrefetchColumns further on.
+constexpr int kRowBlock = 32;
+constexpr int kPrefetchColumns = 8;
+
+template <typename Run>
+void forEachDiagonal(const SplitLayout& l, Run run)
 {
-    constexpr int kRowBlock = 32;
     const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
-    const std::size_t rowLength = static_cast<std::size_t>(l.cols);
     std::int64_t blockStart = 0;  // sample at (r0, 0)
     for (int r0 = 0; r0 < l.rows; r0 += kRowBlock) {
         const int height = std::min(kRowBlock, l.rows - r0);
-        double* block = in + static_cast<std::size_t>(r0) * rowLength;
-        std::int64_t first = blockStart;  // sample at (r0, c)
+        std::int64_t first = blockStart;
+        std::int64_t ahead = (first + kPrefetchColumns * l.colStep) % n;
         for (int c = 0; c < l.cols; ++c) {
-            if (first + height <= n && c + height <= l.cols) {
-                double* diagonal = block + c;
-                const double* x = samples + first;
-                const double* w = window + first;
-                for (int i = 0; i < height; ++i)
-                    diagonal[static_cast<std::size_t>(i) * (rowLength + 1)] = windowed(x[i], w[i]);
-            } else {
-                // The diagonal wraps past the last column or the last sample.
-                for (int i = 0; i < height; ++i) {
-                    const std::int64_t m = (first + i) % n;
-                    const std::size_t col = static_cast<std::size_t>((c + i) % l.cols);
-                    block[static_cast<std::size_t>(i) * rowLength + col] = windowed(samples[m], window[m]);
-                }
-            }
+            run(r0, c, height, first, ahead);
             first += l.colStep;
             if (first >= n)
                 first -= n;
+            ahead += l.colStep;
+            if (ahead >= n)
+                ahead -= n;
         }
         blockStart = (blockStart + static_cast<std::int64_t>(height) * l.rowStep) % n;
     }
+}
+
+// The window product into the rows x cols array along the diagonals.
+void fillSplitInput(const double* samples, const double* window, const SplitLayout& l, double* in)
+{
+    const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
+    const std::size_t rowLength = static_cast<std::size_t>(l.cols);
+    forEachDiagonal(l, [&](int r0, int c, int height, std::int64_t first, std::int64_t ahead) {
+        // No hardware prefetcher follows these jumps across pages.
+        if (ahead + kRowBlock <= n) {
+            for (int k = 0; k < kRowBlock; k += 8) {
+                __builtin_prefetch(samples + ahead + k);
+                __builtin_prefetch(window + ahead + k);
+            }
+        }
+        double* block = in + static_cast<std::size_t>(r0) * rowLength;
+        if (first + height <= n && c + height <= l.cols) {
+            double* diagonal = block + c;
+            const double* x = samples + first;
+            const double* w = window + first;
+            for (int i = 0; i < height; ++i)
+                diagonal[static_cast<std::size_t>(i) * (rowLength + 1)] = windowed(x[i], w[i]);
+        } else {
+            for (int i = 0; i < height; ++i) {
+                const std::int64_t m = (first + i) % n;
+                const std::size_t col = static_cast<std::size_t>((c + i) % l.cols);
+                block[static_cast<std::size_t>(i) * rowLength + col] = windowed(samples[m], window[m]);
+            }
+        }
+    });
 }
 
 // Magnitudes of bins 0 .. N/2 from the rows x (cols/2 + 1) half-spectrum,
@@ -214,6 +245,35 @@ int splitMagnitudesAndPeak(const fftw_complex* out, const SplitLayout& l, double
             rowBin -= n;
     }
     return static_cast<int>(peak);
+}
+
+// Kept arrays of the real-input transform and the windows. Those of 2 MiB
+// or more start on a 2 MiB boundary and are offered to the kernel as huge
+// pages: the prime-factor layout reads and writes them in jumps of a page
+// or more, and with 4 KiB pages three 8 MB arrays need six thousand address
+// translations, more than the processor keeps, so most jumps would walk the
+// page tables. The complex transform keeps fftw_malloc's buffers, so that
+// h452-analyze's plans and bits stay as they were.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using KeptArray = std::unique_ptr<T[], FreeDeleter>;
+
+template <typename T>
+KeptArray<T> allocateKept(std::size_t count)
+{
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    const std::size_t bytes = sizeof(T) * count;
+    const std::size_t alignment = bytes >= kHugePage ? kHugePage : 64;
+    void* p = nullptr;
+    if (bytes == 0 || ::posix_memalign(&p, alignment, bytes) != 0)
+        return nullptr;
+#ifdef __linux__
+    if (bytes >= kHugePage)
+        ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without it, plain pages
+#endif
+    return KeptArray<T>(static_cast<T*>(p));
 }
 
 fftw_plan planForward(int count, fftw_complex* in, fftw_complex* out)
@@ -439,30 +499,31 @@ void ensureFftwPlannerThreadSafe()
 
 struct SpectrumEngine::SizeEntry {
     int count = 0;
-    fftw_complex* in = nullptr;      // Complex: count values
-    double* realIn = nullptr;        // RealInput: count values
-    // count values (Complex), count/2 + 1 (RealInput) or more for a split
-    fftw_complex* out = nullptr;
+    fftw_complex* in = nullptr;          // Complex: count values (fftw_malloc)
+    fftw_complex* complexOut = nullptr;  // Complex: count values (fftw_malloc)
+    KeptArray<double> realIn;            // RealInput: count values
+    // RealInput: count/2 + 1 values, or more for a split
+    KeptArray<fftw_complex> realOut;
+    fftw_complex* out = nullptr;         // complexOut or realOut
     fftw_plan plan = nullptr;
-    SplitLayout split;               // rows == 0: the one-dimensional transform
-    std::vector<double> windows[kComputedWindowCount];
+    SplitLayout split;                   // rows == 0: the one-dimensional transform
+    KeptArray<double> windows[kComputedWindowCount];  // count values each, once built
     double windowSums[kComputedWindowCount] = {};
 
     ~SizeEntry()
     {
         destroyPlan(plan);
         fftw_free(in);
-        fftw_free(realIn);
-        fftw_free(out);
+        fftw_free(complexOut);
     }
 
     // Window product, transform and magnitudes of a real-input record.
     int transformReal(const double* samples, const double* window, double sum, double* magnitudes)
     {
         if (split.rows == 0)
-            fillRealInput(samples, window, count, realIn);
+            fillRealInput(samples, window, count, realIn.get());
         else
-            fillSplitInput(samples, window, split, realIn);
+            fillSplitInput(samples, window, split, realIn.get());
         fftw_execute(plan);
         return split.rows == 0 ? magnitudesAndPeak(out, count, sum, magnitudes)
                                : splitMagnitudesAndPeak(out, split, sum, magnitudes);
@@ -482,7 +543,8 @@ struct SpectrumEngine::SizeEntry {
         SplitLayout bestLayout;
         double bestSeconds = 0.0;
         for (const SplitLayout& layout : candidates) {
-            plan = layout.rows == 0 ? planRealForward(count, realIn, out) : planSplitForward(layout, realIn, out);
+            plan = layout.rows == 0 ? planRealForward(count, realIn.get(), out)
+                                    : planSplitForward(layout, realIn.get(), out);
             if (!plan)
                 continue;
             split = layout;
@@ -554,7 +616,8 @@ SpectrumEngine::SizeEntry* SpectrumEngine::entryFor(int count)
     const std::size_t n = static_cast<std::size_t>(count);
     if (transform_ == SpectrumTransform::Complex) {
         entry->in = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n));
-        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n));
+        entry->complexOut = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * n));
+        entry->out = entry->complexOut;
         if (!entry->in || !entry->out)
             return nullptr;
         entry->plan = planForward(count, entry->in, entry->out);
@@ -567,15 +630,16 @@ SpectrumEngine::SizeEntry* SpectrumEngine::entryFor(int count)
             const std::size_t cols = static_cast<std::size_t>(split.cols);
             outCount = std::max({outCount, rows * (cols / 2 + 1), cols * (rows / 2 + 1)});
         }
-        entry->realIn = static_cast<double*>(fftw_malloc(sizeof(double) * n));
-        entry->out = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * outCount));
+        entry->realIn = allocateKept<double>(n);
+        entry->realOut = allocateKept<fftw_complex>(outCount);
+        entry->out = entry->realOut.get();
         if (!entry->realIn || !entry->out)
             return nullptr;
         if (!split.valid()) {
-            entry->plan = planRealForward(count, entry->realIn, entry->out);
+            entry->plan = planRealForward(count, entry->realIn.get(), entry->out);
         } else if (realLayout_ == RealLayout::Split) {
             entry->split = layoutFor(split);
-            entry->plan = planSplitForward(entry->split, entry->realIn, entry->out);
+            entry->plan = planSplitForward(entry->split, entry->realIn.get(), entry->out);
         } else {
             entry->planFastestRealLayout(split);
         }
@@ -596,15 +660,17 @@ const double* SpectrumEngine::window(int windowType, int count, double* sum)
     if (!entry)
         return nullptr;
     const int type = effectiveWindowType(windowType);
-    std::vector<double>& w = entry->windows[type];
-    if (w.size() != static_cast<std::size_t>(count)) {
-        w.resize(static_cast<std::size_t>(count));
-        buildWindow(type, w.data(), count);
-        entry->windowSums[type] = windowSum(w.data(), count);
+    KeptArray<double>& w = entry->windows[type];
+    if (!w) {
+        w = allocateKept<double>(static_cast<std::size_t>(count));
+        if (!w)
+            return nullptr;
+        buildWindow(type, w.get(), count);
+        entry->windowSums[type] = windowSum(w.get(), count);
     }
     if (sum)
         *sum = entry->windowSums[type];
-    return w.data();
+    return w.get();
 }
 
 int SpectrumEngine::magnitude(const double* samples, int count, int windowType, double* magnitudes)
@@ -616,8 +682,9 @@ int SpectrumEngine::magnitude(const double* samples, int count, int windowType, 
     if (!w)
         return 0;
     SizeEntry* entry = entries_.front().get();
-    if (entry->realIn)
+    if (entry->realIn) {
         return entry->transformReal(samples, w, sum, magnitudes);
+    }
     fillInput(samples, w, count, entry->in);
     fftw_execute(entry->plan);
     return magnitudesAndPeak(entry->out, count, sum, magnitudes);
