@@ -96,12 +96,43 @@ int magnitudesAndPeak(const fftw_complex* out, int count, double sumOfWindow, do
 // step down the diagonal adds 1. Bin (k1, k2) of the two-dimensional
 // transform is bin (k1 * cols + k2 * rows) mod N of the record (the
 // Ruritanian map), with no twiddle factors between the two dimensions.
+//
+// The rows are split the same way once more: rows = d1 * d2 * ... (its prime
+// powers), and row r is stored as the row (r mod d1, r mod d2, ...) of a
+// d1 x d2 x ... array, so that the transform is FFTW's multi-dimensional one
+// over (d1, d2, ..., cols) and the rows' dimension needs no twiddle factors
+// either (1001 = 7 x 11 x 13 rows run in 9 ms where 1001 rows as one
+// dimension take 12). Stored row p holds transform row k1 = sum (rows / dj)
+// qj mod rows, where (q1, q2, ...) are p's indices.
 struct SplitLayout {
     int rows = 0;
     int cols = 0;
     std::int64_t rowStep = 0;  // = 1 mod rows, = 0 mod cols
     std::int64_t colStep = 0;  // = 0 mod rows, = 1 mod cols
+    std::vector<int> dims;         // d1, d2, ..., cols: the transform's dimensions
+    std::vector<int> storedRow;    // per row r: where it is stored (rows values)
+    std::vector<int> binRow;       // per stored row p: its transform row k1 (rows values)
 };
+
+// The prime powers of count, in increasing order of the prime.
+std::vector<int> primePowers(int count)
+{
+    std::vector<int> powers;
+    int rest = count;
+    for (int p = 2; static_cast<long long>(p) * p <= rest; ++p) {
+        if (rest % p != 0)
+            continue;
+        int q = 1;
+        while (rest % p == 0) {
+            rest /= p;
+            q *= p;
+        }
+        powers.push_back(q);
+    }
+    if (rest > 1)
+        powers.push_back(rest);
+    return powers;
+}
 
 // x^-1 mod m for coprime x and m (m > 1).
 std::int64_t inverseMod(std::int64_t x, std::int64_t m)
@@ -125,6 +156,24 @@ SplitLayout layoutFor(CoprimeSplit split)
     const std::int64_t n = static_cast<std::int64_t>(split.rows) * split.cols;
     l.rowStep = split.cols * inverseMod(split.cols, split.rows) % n;
     l.colStep = split.rows * inverseMod(split.rows, split.cols) % n;
+    const std::vector<int> rowDims = primePowers(split.rows);
+    l.dims = rowDims;
+    l.dims.push_back(split.cols);
+    l.storedRow.assign(static_cast<std::size_t>(split.rows), 0);
+    l.binRow.assign(static_cast<std::size_t>(split.rows), 0);
+    for (int r = 0; r < split.rows; ++r) {
+        int p = 0;  // row-major index of (r mod d1, r mod d2, ...)
+        std::int64_t k1 = 0;
+        for (const int d : rowDims) {
+            const int q = r % d;
+            p = p * d + q;
+            k1 += static_cast<std::int64_t>(split.rows / d) * q;
+        }
+        l.storedRow[static_cast<std::size_t>(r)] = p;
+        // Stored row p holds the indices (r mod dj); the same indices read as
+        // frequencies give transform row k1.
+        l.binRow[static_cast<std::size_t>(p)] = static_cast<int>(k1 % split.rows);
+    }
     return l;
 }
 
@@ -171,6 +220,7 @@ void fillSplitInput(const double* samples, const double* window, const SplitLayo
 {
     const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
     const std::size_t rowLength = static_cast<std::size_t>(l.cols);
+    double* row[kRowBlock];  // where rows r0 .. r0 + height - 1 are stored
     forEachDiagonal(l, [&](int r0, int c, int height, std::int64_t first, std::int64_t ahead) {
         // No hardware prefetcher follows these jumps across pages.
         if (ahead + kRowBlock <= n) {
@@ -179,18 +229,19 @@ void fillSplitInput(const double* samples, const double* window, const SplitLayo
                 __builtin_prefetch(window + ahead + k);
             }
         }
-        double* block = in + static_cast<std::size_t>(r0) * rowLength;
+        if (c == 0) {
+            for (int i = 0; i < height; ++i)
+                row[i] = in + static_cast<std::size_t>(l.storedRow[static_cast<std::size_t>(r0 + i)]) * rowLength;
+        }
         if (first + height <= n && c + height <= l.cols) {
-            double* diagonal = block + c;
             const double* x = samples + first;
             const double* w = window + first;
             for (int i = 0; i < height; ++i)
-                diagonal[static_cast<std::size_t>(i) * (rowLength + 1)] = windowed(x[i], w[i]);
+                row[i][c + i] = windowed(x[i], w[i]);
         } else {
             for (int i = 0; i < height; ++i) {
                 const std::int64_t m = (first + i) % n;
-                const std::size_t col = static_cast<std::size_t>((c + i) % l.cols);
-                block[static_cast<std::size_t>(i) * rowLength + col] = windowed(samples[m], window[m]);
+                row[i][(c + i) % l.cols] = windowed(samples[m], window[m]);
             }
         }
     });
@@ -224,10 +275,10 @@ int splitMagnitudesAndPeak(const fftw_complex* out, const SplitLayout& l, double
             peak = bin;
         }
     };
-    std::int64_t rowBin = 0;  // bin of (k1, 0)
-    for (int k1 = 0; k1 < l.rows; ++k1) {
-        const fftw_complex* row = out + static_cast<std::size_t>(k1) * static_cast<std::size_t>(stored);
-        std::int64_t bin = rowBin;
+    for (int p = 0; p < l.rows; ++p) {
+        const fftw_complex* row = out + static_cast<std::size_t>(p) * static_cast<std::size_t>(stored);
+        // The bin of (k1, 0).
+        std::int64_t bin = static_cast<std::int64_t>(l.binRow[static_cast<std::size_t>(p)]) * l.cols % n;
         for (int k2 = 0; k2 < stored; ++k2) {
             const double re = row[k2][0];
             const double im = row[k2][1];
@@ -240,9 +291,6 @@ int splitMagnitudesAndPeak(const fftw_complex* out, const SplitLayout& l, double
             if (bin >= n)
                 bin -= n;
         }
-        rowBin += l.cols;
-        if (rowBin >= n)
-            rowBin -= n;
     }
     return static_cast<int>(peak);
 }
@@ -294,7 +342,7 @@ fftw_plan planSplitForward(const SplitLayout& l, double* in, fftw_complex* out)
 {
     ensureFftwPlannerThreadSafe();
     std::lock_guard<std::mutex> lock(fftwPlannerMutex());
-    return fftw_plan_dft_r2c_2d(l.rows, l.cols, in, out, FFTW_ESTIMATE);
+    return fftw_plan_dft_r2c(static_cast<int>(l.dims.size()), l.dims.data(), in, out, FFTW_ESTIMATE);
 }
 
 void destroyPlan(fftw_plan plan)
@@ -445,21 +493,8 @@ CoprimeSplit balancedCoprimeSplit(int count)
 {
     if (count < kSplitMinCount)
         return {};
-    // The prime powers of count; a split gives each of them whole to one side.
-    std::vector<int> powers;
-    int rest = count;
-    for (int p = 2; static_cast<long long>(p) * p <= rest; ++p) {
-        if (rest % p != 0)
-            continue;
-        int q = 1;
-        while (rest % p == 0) {
-            rest /= p;
-            q *= p;
-        }
-        powers.push_back(q);
-    }
-    if (rest > 1)
-        powers.push_back(rest);
+    // A split gives each prime power of count whole to one side.
+    const std::vector<int> powers = primePowers(count);
     if (powers.size() < 2)
         return {};
     CoprimeSplit best;

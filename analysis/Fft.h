@@ -98,9 +98,10 @@ enum class SpectrumTransform { Complex, RealInput };
 
 // Two coprime factors rows * cols of a record length for the prime-factor
 // (Good-Thomas) layout: the record read as a rows x cols array through the
-// Chinese remainder map, transformed as a two-dimensional real-input
-// transform with no twiddle factors, and the bins read back through the
-// Ruritanian map. {0, 0} when the length has no such split.
+// Chinese remainder map (the rows in turn as an array over rows' prime
+// powers), transformed as a multi-dimensional real-input transform with no
+// twiddle factors, and the bins read back through the Ruritanian map. {0, 0}
+// when the length has no such split.
 struct CoprimeSplit {
     int rows = 0;
     int cols = 0;
@@ -119,12 +120,14 @@ CoprimeSplit balancedCoprimeSplit(int count);
 //           direct transform and the split in both orientations are run once
 //           each (twice, the faster run counts) when the length is first seen,
 //           and the fastest is kept with the length's plan; lengths without a
-//           split transform directly. At 999999 samples the split 1001 x 999
-//           runs in about 18 ms against 25 ms direct (window product, transform
-//           and magnitudes on one core); FFTW's estimate plan for that length
-//           spends most of its time in a generic pass over the factor 37 with
-//           large strides, which the split keeps inside rows of 999 samples.
-//           Equal to the direct layout to rounding, as the two orientations are.
+//           split transform directly. At 999999 samples the split 1001 x 999,
+//           its rows stored as 7 x 11 x 13, runs in about 15 ms against 23 ms
+//           direct (window product, transform and magnitudes on one core);
+//           FFTW's estimate plan for the whole length spends most of its time
+//           in a generic pass over the factor 37 with large strides, which the
+//           split keeps inside rows of 999 samples. The first frame of a new
+//           length pays for the trial runs once (about 0.2 s at 999999).
+//           Equal to the direct layout to rounding, as every layout is.
 //   Direct: always the one-dimensional transform.
 //   Split:  the balanced split (larger factor as rows) wherever one exists;
 //           tests use it to compare the layouts.

@@ -270,6 +270,7 @@ TEST(Spectrum, CoprimeSplitIsTheMostBalancedOne)
         {999999, 1001, 999},  // 3^3*7*11*13*37
         {100000, 3125, 32},   // 2^5*5^5
         {32767, 217, 151},    // 7*31*151
+        {147840, 385, 384},   // 2^7*3*5*7*11
         {16383, 0, 0},        // 3*43*127, below the shortest record split
         {65536, 0, 0},        // one prime
         {2 * 16411, 0, 0},    // 2 is below the smallest factor taken
@@ -284,10 +285,13 @@ TEST(Spectrum, CoprimeSplitIsTheMostBalancedOne)
 
 TEST(Spectrum, PrimeFactorLayoutEqualsTheDirectTransform)
 {
-    // Lengths with odd and even factors on either side, a tone between bins
-    // over noise, a non-finite sample (counted as 0), the Hann window: every
-    // bin, and the peak, as the one-dimensional transform gives them.
-    for (const int n : {999999, 100000, 32767, 20000}) {
+    // Lengths with odd and even factors on either side and rows of one or
+    // several prime powers (999999 = 1001 x 999 with 1001 = 7 x 11 x 13;
+    // 147840 = 385 x 384 with 385 = 5 x 7 x 11 and an even row length), a
+    // tone between bins over noise, a non-finite sample (counted as 0), the
+    // Hann window: every bin, and the peak, as the one-dimensional transform
+    // gives them.
+    for (const int n : {999999, 147840, 100000, 32767, 20000}) {
         std::vector<double> x = h452test::tone(n, n / 9.7, 9000.0);
         std::uint64_t seed = 99;
         for (double& v : x) {
