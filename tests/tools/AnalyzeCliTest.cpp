@@ -373,6 +373,7 @@ TEST(AnalyzeCli, ThreadsGiveTheSameBytesAsOneThread)
         "--format csv --window 1 --record-length 64",
         "--format json --constellation QPSK --eye 1 --channels 0,1,3 --record-length 63 --records 1100 --stats",
         "--format table --window 3 --channels 1,2 --records 2500 --max-harmonic 9",
+        "--format csv --window 1 --record-length 64 --no-standard",
     };
     for (const std::string& args : cases) {
         const CliRun one = analyze(args + " --threads 1 '" + file + "'");
@@ -400,6 +401,8 @@ TEST(AnalyzeCli, BadArgumentsAndFilesGiveOneLineErrors)
         "'" + empty + "'",
         "'" + good + "' '" + good + "'",
         "--eye 1 --channels 0 '" + good + "'",
+        "--no-standard --stats '" + good + "'",
+        "--no-standard --max-harmonic 4 '" + good + "'",
     };
     for (const std::string& args : cases) {
         const CliRun run = analyze(args);
@@ -446,6 +449,12 @@ TEST(AnalyzeCli, StandardSetFollowsTheUnchangedFigures)
         EXPECT_EQ(std::regex_replace(l[r], added, "") + "\n", old);
         EXPECT_EQ(count(l[r], "\"ieee1241\""), 2u);
     }
+    // Without the standard set: exactly those old members.
+    const std::string noStandard = "--record-length 4096 --window 1 --channels 0,2 --no-standard ";
+    const std::vector<std::string> plain = lines(analyze(noStandard + "--format json '" + file + "'").out);
+    ASSERT_EQ(plain.size(), 3u);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(plain[static_cast<std::size_t>(r)], std::regex_replace(l[static_cast<std::size_t>(r)], added, ""));
     const std::size_t ieee = l[0].find("\"ieee1241\"");
     EXPECT_NEAR(jsonNumber(l[0], "fundamental_hz", ieee), 301 * 1e9 / n, 1e-3);
     EXPECT_NEAR(jsonNumber(l[0], "snr_db", ieee), 93.8, 0.5);  // quantisation noise varies with the tone
@@ -469,6 +478,10 @@ TEST(AnalyzeCli, StandardSetFollowsTheUnchangedFigures)
     EXPECT_NE(c[0].find(",h4_level_dbc,sinefit_freq_hz,"), std::string::npos);
     for (const std::string& line : c)
         EXPECT_EQ(count(line, ","), count(c[0], ",")) << line;
+    const std::vector<std::string> plainCsv = lines(analyze(noStandard + "--format csv '" + file + "'").out);
+    ASSERT_EQ(plainCsv.size(), 7u);
+    EXPECT_EQ(plainCsv[0], "record,offset,channel,peak_bin,NSD_dBm,NSD_nV,SNR,ENOB,MAX_dBFS,Frequ_MHz,SFDR,SINAD");
+    EXPECT_EQ(plainCsv[1], c[1].substr(0, plainCsv[1].size()));
 
     const CliRun table = analyze(args + "'" + file + "'");
     ASSERT_EQ(table.exitCode, 0) << table.err;

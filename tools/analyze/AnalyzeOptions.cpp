@@ -64,7 +64,7 @@ const char* analyzeUsage()
     return "usage: h452-analyze [--record-length N] [--sample-rate RATE] [--window INDEX]\n"
            "                    [--channels 0,1,2,3] [--records K] [--constellation TYPE]\n"
            "                    [--eye CH] [--symbol-rate RATE] [--format table|json|csv]\n"
-           "                    [--max-harmonic K]\n"
+           "                    [--max-harmonic K | --no-standard]\n"
            "                    [--stats] [--threads N] [--spectrum-csv OUT]\n"
            "                    [--average N | --peak-hold] FILE\n"
            "\n"
@@ -93,6 +93,8 @@ const char* analyzeUsage()
            "                      csv (figures, one line per record and channel)\n"
            "  --max-harmonic K    highest harmonic order of the IEEE 1241 figures, 2..50\n"
            "                      (default 6)\n"
+           "  --no-standard       the table's figures alone: leave out the IEEE 1241 figures\n"
+           "                      and their sine fit (about half the time per record)\n"
            "  --stats             end with one JSON line: mean, std, min, max and count of\n"
            "                      every figure of every channel over the records\n"
            "  --threads N         analyse the channels on N threads, 1 to 4 (default: one\n"
@@ -220,6 +222,7 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
 {
     o = AnalyzeOptions();
     bool optionsEnded = false;
+    bool maxHarmonicGiven = false;
     for (int a = 1; a < argc; ++a) {
         std::string arg = argv[a] ? argv[a] : "";
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "-") {
@@ -246,6 +249,10 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
         }
         if (arg == "--peak-hold") {
             o.peakHold = true;
+            continue;
+        }
+        if (arg == "--no-standard") {
+            o.standardSet = false;
             continue;
         }
         std::string name = arg;
@@ -307,6 +314,7 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
                 return "--max-harmonic must be a whole number from 2 to " + std::to_string(kMaxHarmonicLimit)
                     + ", not '" + value + "'";
             o.maxHarmonic = static_cast<int>(v);
+            maxHarmonicGiven = true;
         } else if (name == "--threads") {
             if (!parseInteger(value, 1, kMaxThreads, v))
                 return "--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) + ", not '"
@@ -343,6 +351,10 @@ std::string parseAnalyzeOptions(int argc, const char* const* argv, AnalyzeOption
         return "--peak-hold and --average exclude each other";
     if (o.peakHold && o.spectrumCsv.empty())
         return "--peak-hold needs --spectrum-csv";
+    if (!o.standardSet && maxHarmonicGiven)
+        return "--no-standard leaves out the figures --max-harmonic sets";
+    if (!o.standardSet && o.stats)
+        return "--stats needs the standard set; leave out --no-standard";
     return {};
 }
 

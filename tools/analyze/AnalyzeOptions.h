@@ -23,6 +23,9 @@ struct AnalyzeOptions {
     ReportFormat format = ReportFormat::Table;
     int maxHarmonic = kDefaultMaxHarmonic;  // highest harmonic order of the standard set, 2 .. 50
     bool stats = false;           // --stats: one summary line over all records at the end
+    // --no-standard: the table's figures alone, without the IEEE 1241 set and
+    // its sine fit (which cost about as much again per record)
+    bool standardSet = true;
     int threads = 0;              // 0: by record length (see main.cpp); 1: one thread, record by record
     std::string spectrumCsv;      // --spectrum-csv FILE: empty writes no spectrum file
     int averageCount = 0;         // --average N: 0 off, else 2 .. 1024 records per group

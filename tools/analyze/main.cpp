@@ -68,15 +68,16 @@ void addGapFields(std::string& out, std::size_t lineStart, const recordingmeta::
 // the recording's metadata places around it.
 void appendRecord(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack& meta, std::string& out,
                   long long record, qint64 offset, const h452::FrameResult& result,
-                  const h452::StandardFrameAnalysis& standard)
+                  const h452::StandardFrameAnalysis& standardSet)
 {
+    const h452::StandardFrameAnalysis* standard = opt.standardSet ? &standardSet : nullptr;
     switch (opt.format) {
     case h452::ReportFormat::Table:
-        h452::appendTableRecord(out, record, offset, opt.channels, result, &standard);
+        h452::appendTableRecord(out, record, offset, opt.channels, result, standard);
         break;
     case h452::ReportFormat::Json: {
         const std::size_t line = out.size();
-        h452::appendJsonRecord(out, record, offset, opt.channels, result, &standard);
+        h452::appendJsonRecord(out, record, offset, opt.channels, result, standard);
         if (meta.ok)
             addGapFields(out, line,
                          recordingmeta::gapsAround(meta.gaps.data(), meta.gaps.size(), offset, opt.recordLength,
@@ -84,7 +85,7 @@ void appendRecord(const h452::AnalyzeOptions& opt, const recordingmeta::ReadBack
         break;
     }
     case h452::ReportFormat::Csv:
-        h452::appendCsvRecord(out, record, offset, opt.channels, result, &standard);
+        h452::appendCsvRecord(out, record, offset, opt.channels, result, standard);
         break;
     }
 }
@@ -141,7 +142,7 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
         return fail(fileError, 1);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
-        h452::appendCsvHeader(out, opt.maxHarmonic);
+        h452::appendCsvHeader(out, opt.standardSet ? opt.maxHarmonic : 0);
 
     qint64 offset = 0;
     for (long long record = 0; opt.records < 0 || record < opt.records; ++record) {
@@ -155,7 +156,8 @@ int analyzeRecordByRecord(const h452::AnalyzeOptions& opt, const recordingmeta::
         h452::analyzeFrame(state, input, result);
         const bool last = (opt.records < 0 && read.nextOffsetBytes == 0) || record + 1 == opt.records;
         if (groups.addRecord(record, offset, result, last)) {
-            standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
+            if (opt.standardSet)
+                standard.analyze(input, opt.windowType, result.figures, true, opt.stats);
             appendRecord(opt, meta, out, groups.reportRecord(), groups.reportOffset(), result, standard);
             if (!flush(out))
                 return fail("cannot write the report", 1);
@@ -217,6 +219,7 @@ struct ChannelWorker {
     bool channels[4] = {false, false, false, false};
     bool ownsAxis = false;
     bool withStats = false;
+    bool withStandard = true;
     int windowType = 0;
     h452::AnalysisState state;
     h452::FrameInput input;
@@ -230,7 +233,8 @@ struct ChannelWorker {
             for (int k = 0; k < samplefile::kChannelCount; ++k)
                 input.samples[k] = rec.samples.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(n);
             h452::analyzeFrame(state, input, result);
-            standard.analyze(input, windowType, result.figures, true, withStats);
+            if (withStandard)
+                standard.analyze(input, windowType, result.figures, true, withStats);
             for (int k = 0; k < samplefile::kChannelCount; ++k) {
                 if (channels[k]) {
                     takeChannelResult(result, k, rec.result);
@@ -309,6 +313,7 @@ int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const recordingme
         w.standard.maxHarmonic = opt.maxHarmonic;
         w.windowType = opt.windowType;
         w.withStats = opt.stats;
+        w.withStandard = opt.standardSet;
     }
     // What the report reads of the standard set: each record's channels are
     // copied in before it is written, the statistics after the last record.
@@ -324,7 +329,7 @@ int analyzeChannelsInParallel(const h452::AnalyzeOptions& opt, const recordingme
     samplefile::RecordReader reader(samplefile::RecordReader::Access::KeepOpen);
     std::string out;
     if (opt.format == h452::ReportFormat::Csv)
-        h452::appendCsvHeader(out, opt.maxHarmonic);
+        h452::appendCsvHeader(out, opt.standardSet ? opt.maxHarmonic : 0);
 
     qint64 offset = 0;
     bool more = readBatch(opt, path, reader, offset, 0, batches[0]);
