@@ -13,6 +13,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -140,8 +141,19 @@ void BlockStream::streamBoardBlock(const std::atomic<bool>& stop, BlockRing* rin
     // lock is taken per read and kept only once the block is complete, so the
     // transfer follows that read as one sequence, while a stalled board never
     // keeps the GUI's register writes waiting. A stop request ends the wait.
+    //
+    // While it waits, the thread sleeps for half the time the board needs to
+    // reach the block's end at the pace the pointer showed, when that is over
+    // 200 µs, and at most 2 ms so that Stop answers at once; shorter waits
+    // give the core away. Large blocks at a high rate left this thread
+    // polling a whole core, which the recorder and the kernel's write-back
+    // needed on a two-core machine.
+    constexpr double kSleepAboveS = 200e-6;
+    constexpr double kLongestSleepS = 2e-3;
+    const quint64 ringUnits = quint64(ddrLastUnit_) + 1;
     std::unique_lock<std::mutex> device(acquisition::deviceMutex(), std::defer_lock);
     quint32 previous = 0;
+    auto previousTime = std::chrono::steady_clock::now();
     for (bool first = true;; first = false) {
         if (stop.load())
             return;
@@ -156,11 +168,19 @@ void BlockStream::streamBoardBlock(const std::atomic<bool>& stop, BlockRing* rin
         if (blockWritten(status, lastRead, wrapped))
             break;
         device.unlock();
-        // A pointer that did not move: give the other threads the core
-        // rather than spin on it.
-        if (!first && status == previous)
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - previousTime).count();
+        if (!first && status != previous && seconds > 0.0)
+            unitsPerSecond_ = double((quint64(status) + ringUnits - previous) % ringUnits) / seconds;
+        const double untilWritten
+            = unitsPerSecond_ > 0.0 ? double((quint64(lastRead) + ringUnits - status) % ringUnits + 1) / unitsPerSecond_
+                                    : 0.0;
+        if (untilWritten > kSleepAboveS)
+            std::this_thread::sleep_for(std::chrono::duration<double>(std::min(untilWritten / 2, kLongestSleepS)));
+        else if (!first && status == previous)
             std::this_thread::yield();
         previous = status;
+        previousTime = now;
     }
 
     // The next block starts at the first unit this one leaves unread: right

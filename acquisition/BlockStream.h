@@ -97,6 +97,9 @@ private:
     bool streamedBefore_ = false;  // a run of this stream has read the board
     quint64 armingOfLastRun_ = 0;  // streamArmings() at that run
     quint64 failedBlocks_ = 0;  // failed transfers of this run (logged)
+    // The board's pace as the write pointer last showed it, in units per
+    // second (0: not seen yet); see the wait in streamBoardBlock().
+    double unitsPerSecond_ = 0.0;
     // One block as 32-bit words (the DMA moves words): the block pushed
     // without a board, and the landing place of a block the full ring drops.
     std::vector<quint32> blockBuffer_ = std::vector<quint32>(kDefaultBlockBytes / 4, 0);
