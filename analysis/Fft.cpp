@@ -182,28 +182,46 @@ inline double windowed(double x, double w)
     return std::isfinite(x) ? x * w : 0.0;
 }
 
-// The order in which the window product fills the rows x cols array. Row by
-// row it would read the record with a stride of colStep, a new page for every
-// sample; instead each pass takes kRowBlock rows and walks their diagonals,
-// each of which holds kRowBlock consecutive samples, one in each row.
-// run(r0, c, height, first, ahead) is called per diagonal, in order: the
-// diagonal starts at (r0, c) with sample `first` and runs down `height` rows,
-// wrapping past the last column and the last sample; `ahead` is the first
-// sample of the diagonal kPrefetchColumns further on.
+// The window product into the rows x cols array. Row by row it would read
+// the record with a stride of colStep, a new page for every sample; instead
+// each pass takes kRowBlock rows and walks their diagonals, each of which
+// holds kRowBlock consecutive samples, one in each row (wrapping past the
+// last column and the last sample). The samples of the diagonal
+// kPrefetchColumns further on are asked for early: no hardware prefetcher
+// follows these jumps across pages.
 constexpr int kRowBlock = 32;
 constexpr int kPrefetchColumns = 8;
 
-template <typename Run>
-void forEachDiagonal(const SplitLayout& l, Run run)
+void fillSplitInput(const double* samples, const double* window, const SplitLayout& l, double* in)
 {
     const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
+    const std::size_t rowLength = static_cast<std::size_t>(l.cols);
+    double* row[kRowBlock];       // where rows r0 .. r0 + height - 1 are stored
     std::int64_t blockStart = 0;  // sample at (r0, 0)
     for (int r0 = 0; r0 < l.rows; r0 += kRowBlock) {
         const int height = std::min(kRowBlock, l.rows - r0);
-        std::int64_t first = blockStart;
+        for (int i = 0; i < height; ++i)
+            row[i] = in + static_cast<std::size_t>(l.storedRow[static_cast<std::size_t>(r0 + i)]) * rowLength;
+        std::int64_t first = blockStart;  // sample at (r0, c)
         std::int64_t ahead = (first + kPrefetchColumns * l.colStep) % n;
         for (int c = 0; c < l.cols; ++c) {
-            run(r0, c, height, first, ahead);
+            if (ahead + kRowBlock <= n) {
+                for (int k = 0; k < kRowBlock; k += 8) {
+                    __builtin_prefetch(samples + ahead + k);
+                    __builtin_prefetch(window + ahead + k);
+                }
+            }
+            if (first + height <= n && c + height <= l.cols) {
+                const double* x = samples + first;
+                const double* w = window + first;
+                for (int i = 0; i < height; ++i)
+                    row[i][c + i] = windowed(x[i], w[i]);
+            } else {
+                for (int i = 0; i < height; ++i) {
+                    const std::int64_t m = (first + i) % n;
+                    row[i][(c + i) % l.cols] = windowed(samples[m], window[m]);
+                }
+            }
             first += l.colStep;
             if (first >= n)
                 first -= n;
@@ -213,38 +231,6 @@ void forEachDiagonal(const SplitLayout& l, Run run)
         }
         blockStart = (blockStart + static_cast<std::int64_t>(height) * l.rowStep) % n;
     }
-}
-
-// The window product into the rows x cols array along the diagonals.
-void fillSplitInput(const double* samples, const double* window, const SplitLayout& l, double* in)
-{
-    const std::int64_t n = static_cast<std::int64_t>(l.rows) * l.cols;
-    const std::size_t rowLength = static_cast<std::size_t>(l.cols);
-    double* row[kRowBlock];  // where rows r0 .. r0 + height - 1 are stored
-    forEachDiagonal(l, [&](int r0, int c, int height, std::int64_t first, std::int64_t ahead) {
-        // No hardware prefetcher follows these jumps across pages.
-        if (ahead + kRowBlock <= n) {
-            for (int k = 0; k < kRowBlock; k += 8) {
-                __builtin_prefetch(samples + ahead + k);
-                __builtin_prefetch(window + ahead + k);
-            }
-        }
-        if (c == 0) {
-            for (int i = 0; i < height; ++i)
-                row[i] = in + static_cast<std::size_t>(l.storedRow[static_cast<std::size_t>(r0 + i)]) * rowLength;
-        }
-        if (first + height <= n && c + height <= l.cols) {
-            const double* x = samples + first;
-            const double* w = window + first;
-            for (int i = 0; i < height; ++i)
-                row[i][c + i] = windowed(x[i], w[i]);
-        } else {
-            for (int i = 0; i < height; ++i) {
-                const std::int64_t m = (first + i) % n;
-                row[i][(c + i) % l.cols] = windowed(samples[m], window[m]);
-            }
-        }
-    });
 }
 
 // Magnitudes of bins 0 .. N/2 from the rows x (cols/2 + 1) half-spectrum,

@@ -11,8 +11,7 @@
 // H452_BENCH_DIR (default: the working directory) and are removed afterwards.
 #include "BenchSupport.h"
 #include "BlockRing.h"
-#include "BoardRegisters.h"
-#include "DeviceLock.h"
+#include "BoardSettings.h"
 #include "DeviceState.h"
 #include "EmulatedBoard.h"
 #include "KelPcieApi.h"
@@ -52,10 +51,9 @@ bool openStreamingBoard(double megabytesPerSecond)
     EmulatedBoard::configure(setup);
     if (!EmulatedBoard::openFirst())
         return false;
-    std::lock_guard<std::mutex> lock(acquisition::deviceMutex());
-    KelPcieWriteData(deviceHandle, boardreg::CaptureStart, 0);
-    KelPcieWriteData(deviceHandle, boardreg::StreamEnable, 1);
-    KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandCapture);
+    // Armed as the window arms it when continuous transfer is chosen.
+    bool armed = false;
+    acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
     return true;
 }
 

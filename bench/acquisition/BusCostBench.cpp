@@ -30,8 +30,7 @@
 // well before (1.5 GiB behind at the model's bound), at most 4 GiB.
 #include "BenchSupport.h"
 #include "BlockRing.h"
-#include "BoardRegisters.h"
-#include "DeviceLock.h"
+#include "BoardSettings.h"
 #include "DeviceState.h"
 #include "EmulatedBoard.h"
 #include "KelPcieApi.h"
@@ -92,10 +91,9 @@ bool openCostedBoard(double bytesPerS, bool costed = true)
     testsupport::EmulatedBoard::configure(setup);
     if (!testsupport::EmulatedBoard::openFirst())
         return false;
-    std::lock_guard<std::mutex> lock(acquisition::deviceMutex());
-    KelPcieWriteData(deviceHandle, boardreg::CaptureStart, 0);
-    KelPcieWriteData(deviceHandle, boardreg::StreamEnable, 1);
-    KelPcieWriteData(deviceHandle, boardreg::Command, boardreg::CommandCapture);
+    // Armed as the window arms it when continuous transfer is chosen.
+    bool armed = false;
+    acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
     return true;
 }
 
