@@ -255,10 +255,19 @@ void synthesise(const SignalConfig &config, int channel, uint64_t seed, int64_t 
             }
             break;
         }
-        case SignalKind::Pulse:
-            if (cyc < config.duty)
+        case SignalKind::Pulse: {
+            // An edge that falls on a sample must land on the same side of
+            // it whatever the capture's start: cyc carries rounding of about
+            // 1e-13, which put a sample exactly on an edge (0.25 of a period,
+            // or the period's start) high or low at random, so four periods
+            // read 999 to 1001 samples high. Within 1e-9 of a period an edge
+            // counts as reached.
+            constexpr double kEdge = 1e-9;
+            const double c = cyc > 1.0 - kEdge ? cyc - 1.0 : cyc;
+            if (c < config.duty - kEdge)
                 v += config.amplitude;
             break;
+        }
         default: {
             if (!passes)
                 break;
