@@ -35,11 +35,9 @@ QRgb scaleColour(double t)
 } // namespace
 
 EyeImageItem::EyeImageItem(QtCharts::QChart* chart, QtCharts::QValueAxis* axisX, QtCharts::QValueAxis* axisY)
-    : QGraphicsItem(chart), chart_(chart), axisX_(axisX), axisY_(axisY)
-{
     // Above the plot area's background and the (empty) eye series.
-    setZValue(10);
-    refresh();
+    : PlotAreaItem(chart, 10), axisX_(axisX), axisY_(axisY)
+{
 }
 
 void EyeImageItem::setImage(const EyeHitImage* image, const QColor& colour)
@@ -52,16 +50,6 @@ void EyeImageItem::setImage(const EyeHitImage* image, const QColor& colour)
 void EyeImageItem::setColourScale(bool on)
 {
     colourScale_ = on;
-    update();
-}
-
-void EyeImageItem::refresh()
-{
-    const QRectF area = chart_ ? chart_->plotArea() : QRectF();
-    if (area != area_) {
-        prepareGeometryChange();
-        area_ = area;
-    }
     update();
 }
 

@@ -10,12 +10,11 @@
 // cell in view.
 #pragma once
 
+#include "PlotAreaItem.h"
+
 #include <QColor>
-#include <QGraphicsItem>
-#include <QRectF>
 
 namespace QtCharts {
-class QChart;
 class QValueAxis;
 }
 
@@ -23,7 +22,7 @@ namespace h452 {
 class EyeHitImage;
 }
 
-class EyeImageItem : public QGraphicsItem
+class EyeImageItem : public PlotAreaItem
 {
 public:
     // A child of the chart; the axes are the chart's, read at each paint.
@@ -34,10 +33,7 @@ public:
     void setImage(const h452::EyeHitImage* image, const QColor& colour);
     void setColourScale(bool on);
     bool colourScale() const { return colourScale_; }
-    // Follows a change of the plot area; then repaints.
-    void refresh();
 
-    QRectF boundingRect() const override { return area_; }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
     // Draws the counts into area, x range [xMin, xMax] over the trace time
@@ -46,11 +42,9 @@ public:
                        double xMax, double yMin, double yMax, const QColor& colour, bool colourScale);
 
 private:
-    QtCharts::QChart* chart_;
     QtCharts::QValueAxis* axisX_;
     QtCharts::QValueAxis* axisY_;
     const h452::EyeHitImage* image_ = nullptr;
     QColor colour_;
     bool colourScale_ = false;
-    QRectF area_;
 };

@@ -8,12 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-SymbolErrorItem::SymbolErrorItem(QtCharts::QChart* chart) : QGraphicsItem(chart), chart_(chart)
-{
-    // Above the points and the reference outline.
-    setZValue(11);
-    refresh();
-}
+// Above the points and the reference outline.
+SymbolErrorItem::SymbolErrorItem(QtCharts::QChart* chart) : PlotAreaItem(chart, 11) {}
 
 void SymbolErrorItem::setSymbols(int channel, const QColor& colour, std::vector<double> mi, std::vector<double> mq,
                                  std::vector<double> ii, std::vector<double> iq)
@@ -47,16 +43,6 @@ void SymbolErrorItem::clear()
 bool SymbolErrorItem::isEmpty() const
 {
     return std::all_of(channels_.begin(), channels_.end(), [](const Channel& c) { return c.mi.empty(); });
-}
-
-void SymbolErrorItem::refresh()
-{
-    const QRectF area = chart_ ? chart_->plotArea() : QRectF();
-    if (area != area_) {
-        prepareGeometryChange();
-        area_ = area;
-    }
-    update();
 }
 
 void SymbolErrorItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)

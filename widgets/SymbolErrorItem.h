@@ -5,18 +5,14 @@
 // ideal set's scale, the scale of the reference outline.
 #pragma once
 
+#include "PlotAreaItem.h"
+
 #include <QColor>
-#include <QGraphicsItem>
-#include <QRectF>
 
 #include <array>
 #include <vector>
 
-namespace QtCharts {
-class QChart;
-}
-
-class SymbolErrorItem : public QGraphicsItem
+class SymbolErrorItem : public PlotAreaItem
 {
 public:
     explicit SymbolErrorItem(QtCharts::QChart* chart);
@@ -27,10 +23,7 @@ public:
                     std::vector<double> ii, std::vector<double> iq);
     void clear();
     bool isEmpty() const;
-    // Follows a change of the plot area; then repaints.
-    void refresh();
 
-    QRectF boundingRect() const override { return area_; }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
@@ -38,7 +31,5 @@ private:
         QColor colour;
         std::vector<double> mi, mq, ii, iq;
     };
-    QtCharts::QChart* chart_;
     std::array<Channel, 4> channels_;
-    QRectF area_;
 };
