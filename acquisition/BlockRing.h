@@ -9,17 +9,23 @@
 // how much it lost, and each block remembers how many were dropped right
 // before it was pushed, so the recorder can place every gap exactly.
 //
+// The slots start on 4 KiB boundaries, so that blocks of a multiple of 4 KiB
+// can go from their slot to the disk by direct I/O.
+//
 // Memory ordering: each index is written by one side only and only after that
 // side's copy is complete. The owner loads its own index relaxed, loads the
 // other side's index with acquire and publishes its own with release, so the
 // bytes of a slot are visible before the index that hands the slot over.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 class BlockRing {
 public:
@@ -41,14 +47,17 @@ public:
         return count;
     }
 
+    static constexpr std::size_t kSlotAlignment = 4096;
+
     // slotCount must be a power of two of at least 2 (other values are
-    // rounded up to one); all slots are allocated here, once.
+    // rounded up to one); all slots are allocated here, once (std::bad_alloc
+    // when the memory is not there).
     explicit BlockRing(std::size_t slotCount = kDefaultSlotCount,
                        std::size_t slotBytes = kDefaultSlotBytes)
         : slotCount_(roundUpToPowerOfTwo(slotCount)),
           mask_(std::int64_t(slotCount_) - 1),
           slotBytes_(std::int64_t(slotBytes)),
-          storage_(new unsigned char[slotCount_ * slotBytes]()),
+          storage_(allocateStorage(slotCount_ * slotBytes)),
           dropsBefore_(new std::uint64_t[slotCount_]())
     {
     }
@@ -133,10 +142,40 @@ public:
         return slot(t);
     }
     // Gives the slot oldest() returned back to the producer.
-    void release()
+    void release() { release(1); }
+
+    // Consumer side, without a copy: up to maxBlocks of the oldest blocks
+    // that lie one after another in memory (a run stops at the end of the
+    // slots), so that one write can take them all; *count receives how many,
+    // and null is returned when the ring is empty. dropsBeforeInRun(i) is
+    // the dropsBefore of the run's i-th block. The blocks stay valid until
+    // release(count) gives their slots back.
+    const unsigned char* oldestRun(std::size_t maxBlocks, std::size_t* count)
+    {
+        *count = 0;
+        const unsigned char* first = oldest();
+        if (!first || maxBlocks == 0)
+            return nullptr;
+        const std::int64_t t = tail_.load(std::memory_order_relaxed);
+        const std::int64_t wanted = std::min<std::int64_t>(std::int64_t(slotCount_) - t, std::int64_t(maxBlocks));
+        // The cached head may be behind: look again when it would cut the
+        // run short (once per run, not per block).
+        if (((headCache_ - t) & mask_) < wanted)
+            headCache_ = head_.load(std::memory_order_acquire);  // producer's index
+        *count = std::size_t(std::min<std::int64_t>((headCache_ - t) & mask_, wanted));
+        return first;
+    }
+    std::uint64_t dropsBeforeInRun(std::size_t i) const
     {
         const std::int64_t t = tail_.load(std::memory_order_relaxed);
-        tail_.store((t + 1) & mask_, std::memory_order_release);  // give the slot back
+        return dropsBefore_[std::size_t((t + std::int64_t(i)) & mask_)];
+    }
+    // Gives the oldest `blocks` slots back to the producer (at most the
+    // blocks waiting).
+    void release(std::size_t blocks)
+    {
+        const std::int64_t t = tail_.load(std::memory_order_relaxed);
+        tail_.store((t + std::int64_t(blocks)) & mask_, std::memory_order_release);  // give the slots back
     }
 
     // Blocks waiting; exact when called from either side while the other is
@@ -164,6 +203,22 @@ private:
             p <<= 1;
         return p;
     }
+    struct FreeStorage {
+        void operator()(unsigned char* p) const { std::free(p); }
+    };
+    static unsigned char* allocateStorage(std::size_t bytes)
+    {
+        // Whole pages, so that every slot of a size in whole pages starts on
+        // a page; zeroed, which also touches every page now rather than
+        // while the stream runs.
+        const std::size_t rounded = (bytes + kSlotAlignment - 1) / kSlotAlignment * kSlotAlignment;
+        void* p = std::aligned_alloc(kSlotAlignment, rounded == 0 ? kSlotAlignment : rounded);
+        if (!p)
+            throw std::bad_alloc();
+        std::memset(p, 0, rounded);
+        return static_cast<unsigned char*>(p);
+    }
+
     unsigned char* slot(std::int64_t index) const
     {
         return storage_.get() + std::size_t(index) * std::size_t(slotBytes_);
@@ -172,7 +227,7 @@ private:
     const std::size_t slotCount_;
     const std::int64_t mask_;
     const std::int64_t slotBytes_;
-    std::unique_ptr<unsigned char[]> storage_;
+    std::unique_ptr<unsigned char, FreeStorage> storage_;
     std::unique_ptr<std::uint64_t[]> dropsBefore_;  // per slot, written with its bytes
 
     // Each index on a cache line of its own so that the two threads do not

@@ -96,6 +96,51 @@ TEST(BlockRing, WrapsAroundManyTimesInOrder)
     }
 }
 
+// The recorder writes runs of blocks in one go: a run is what lies next to
+// each other in the slots, no more than asked, and carries each block's
+// drops; a release of the run frees all its slots.
+TEST(BlockRing, RunsStopAtTheEndOfTheSlotsAndAtTheLimit)
+{
+    BlockRing ring(8, 64);
+    std::vector<uint64_t> block(8);
+    uint64_t next = 0;
+    auto push = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            fillBlock(block, next++);
+            ASSERT_TRUE(ring.push(block.data()));
+        }
+    };
+    std::size_t count = 99;
+    EXPECT_EQ(ring.oldestRun(4, &count), nullptr);
+    EXPECT_EQ(count, 0u);
+    push(5);              // slots 0..4
+    ring.release(5);      // the next blocks start at slot 5
+    push(5);              // slots 5, 6, 7, 0, 1: blocks 5..9
+    const struct {
+        std::size_t limit, count;
+        uint64_t firstBlock;
+    } runs[] = {{2, 2, 5}, {8, 1, 7}, {8, 2, 8}};  // limit, then the end of the slots
+    for (const auto& r : runs) {
+        const unsigned char* run = ring.oldestRun(r.limit, &count);
+        ASSERT_NE(run, nullptr);
+        ASSERT_EQ(count, r.count) << r.firstBlock;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::memcpy(block.data(), run + i * 64, 64);
+            EXPECT_TRUE(blockIs(block, r.firstBlock + i)) << r.firstBlock + i;
+        }
+        ring.release(count);
+    }
+    // A push that did not fit precedes the next block pushed.
+    push(7);
+    EXPECT_FALSE(ring.push(block.data()));
+    ring.release(7);
+    push(2);
+    ASSERT_NE(ring.oldestRun(8, &count), nullptr);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(ring.dropsBeforeInRun(0), 1u);
+    EXPECT_EQ(ring.dropsBeforeInRun(1), 0u);
+}
+
 TEST(BlockRing, SlotCountRoundsUpToAPowerOfTwo)
 {
     EXPECT_EQ(BlockRing(1000, 8).slotCount(), 1024u);
