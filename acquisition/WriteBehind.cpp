@@ -6,12 +6,12 @@
 #include <fcntl.h>
 #endif
 
-void WriteBehind::reset(int fd)
+void WriteBehind::reset(int fd, std::int64_t offset)
 {
     fd_ = fd;
-    end_ = 0;
-    started_ = 0;
-    settled_ = 0;
+    end_ = offset;
+    started_ = offset;
+    settled_ = offset;
 }
 
 int WriteBehind::appended(std::int64_t bytes)

@@ -30,8 +30,9 @@ public:
     // A file descriptor open for writing at offset 0; -1 for none (off).
     explicit WriteBehind(int fd = -1) { reset(fd); }
 
-    // A new file (after a roll-over), written from offset 0.
-    void reset(int fd);
+    // Another file (after a roll-over), or the same one from then on, its
+    // end at `offset`.
+    void reset(int fd, std::int64_t offset = 0);
 
     // After `bytes` more were appended at the end. Returns 0, or the errno
     // of a write-back the disk failed.

@@ -12,17 +12,75 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The writes of one file, made as Writer::DiskWrites asks (see Writer.h).
+class FileWrites {
+public:
+    FileWrites(int fd, Writer::DiskWrites how, const QString& name) : fd_(fd), name_(name)
+    {
+        direct_ = how == Writer::DiskWrites::Direct && setDirect(true);
+        behind_.reset(!direct_ && how != Writer::DiskWrites::Cached ? fd : -1);
+    }
+
+    // Appends `bytes` from data; *written receives how many bytes went.
+    // Returns 0, or the errno of the failure (ENOSPC for a write that took
+    // nothing).
+    int write(const unsigned char* data, qint64 bytes, qint64* written)
+    {
+        *written = 0;
+        while (*written < bytes) {
+            const ssize_t n = ::write(fd_, data + *written, std::size_t(bytes - *written));
+            if (n > 0) {
+                *written += n;
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && errno == EINVAL && direct_) {
+                // The file system took the flag but not the write (its
+                // blocks are larger than a page, say): the rest of the file
+                // goes through the cache.
+                qDebug().noquote() << "direct writes refused for" << name_ << "- writing through the cache";
+                setDirect(false);
+                direct_ = false;
+                behind_.reset(fd_, ::lseek(fd_, 0, SEEK_CUR));
+            } else {
+                return n < 0 ? errno : ENOSPC;
+            }
+        }
+        return behind_.appended(bytes);
+    }
+
+private:
+    bool setDirect(bool on) const
+    {
+#ifdef O_DIRECT
+        const int flags = ::fcntl(fd_, F_GETFL);
+        return flags >= 0 && ::fcntl(fd_, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+#else
+        (void)on;
+        return false;
+#endif
+    }
+
+    int fd_;
+    QString name_;
+    bool direct_ = false;
+    WriteBehind behind_;
+};
+
+} // namespace
 
 Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QObject* parent)
     : QThread(parent),
       blockRing_(ring),
       baseFileName_(baseFileName),
-      blockBytes_(blockBytes),
-      // Room for the largest block the ring can hand over, at least the
-      // customary 64 KiB, so a pop can never run past the buffer.
-      writeBuffer_(new unsigned char[std::size_t(
-          std::max<std::size_t>(kWriteBufferBytes, ring ? ring->blockBytes() : 0))]())
+      blockBytes_(blockBytes)
 {
     if (ring)
         blockBytes_ = std::clamp(blockBytes, 0, int(ring->blockBytes()));
@@ -61,8 +119,10 @@ qint64 Writer::discardLeftovers()
     // Ordered after the previous run's last pop by its closing hand-off.
     std::lock_guard<std::mutex> lock(summaryMutex_);
     qint64 discarded = 0;
-    while (blockRing_->pop(writeBuffer_.get()))
+    while (blockRing_->oldest()) {
+        blockRing_->release();
         ++discarded;
+    }
     if (discarded > 0)
         qDebug() << "recording: discarded" << discarded << "blocks left from before";
     return discarded;
@@ -135,6 +195,7 @@ void Writer::record(Summary& current)
         qDebug().noquote() << "recording ended:" << current.files.join(QStringLiteral(", "))
                            << "blocks written" << current.blocksWritten << "blocks dropped"
                            << current.blocksDropped << "mean" << QString::number(meanMbPerS, 'f', 1) << "MB/s"
+                           << "longest write" << QString::number(current.longestWriteMs, 'f', 1) << "ms"
                            << (current.failed ? "(failed)" : "");
     };
 
@@ -145,8 +206,9 @@ void Writer::record(Summary& current)
     }
 
     QString name = nextFileName();
-    // Unbuffered: every block is one write() from writeBuffer_, and a full
-    // disk is reported by the write of the block that did not fit.
+    // Unbuffered: the blocks are written by write() on the file's descriptor
+    // straight from the ring, and a full disk is reported by the write that
+    // did not fit.
     auto file = std::make_unique<QFile>(name);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         qDebug().noquote() << "open failed" << name;
@@ -155,7 +217,7 @@ void Writer::record(Summary& current)
         return;
     }
     current.files << name;
-    WriteBehind behind(writeBehind_ ? file->handle() : -1);
+    FileWrites out(file->handle(), diskWrites_, name);
 
     // The metadata of the part being written: once when it opens (marked
     // incomplete), once when it closes. A metadata failure is logged once
@@ -198,8 +260,8 @@ void Writer::record(Summary& current)
     };
     openMeta();
 
-    auto fail = [&](const char* what) {
-        qDebug().noquote() << what << name << file->errorString();
+    auto fail = [&](const char* what, const QString& why) {
+        qDebug().noquote() << what << name << why;
         current.failed = true;
         // Keep the file whole up to the last good block.
         file->resize(groupsInPart() * recordingmeta::kGroupBytes);
@@ -211,47 +273,73 @@ void Writer::record(Summary& current)
     // to this recording: drain that many (the producer has stopped, so no
     // more come), then close.
     qint64 drainLeft = -1;  // -1: recording; otherwise blocks still to drain
+    // Direct writes take runs of blocks (a direct write waits for the disk,
+    // so small ones leave it idle in between); writes into the cache take
+    // one block each, which measured faster there than runs: the copy of a
+    // block just filled is still in the processor's caches.
+    // A run is written as one stretch of memory, so it needs blocks that
+    // fill their slots.
+    const std::size_t maxRun = diskWrites_ == DiskWrites::Direct && std::size_t(blockBytes_) == blockRing_->blockBytes()
+                                   ? runBlocksFor(std::size_t(blockBytes_), blockRing_->capacity())
+                                   : 1;
     while (true) {
         if (drainLeft < 0 && !writing_.load())
             drainLeft = qint64(blockRing_->size());
         if (drainLeft == 0) {
             if (!file->flush()) {
-                fail("flush failed");
+                fail("flush failed", file->errorString());
                 break;
             }
             file->close();
             closeMeta();
             break;
         }
-        std::uint64_t dropsBefore = 0;
-        // Written from its slot in the ring, which is given back after the
-        // write: one copy less per block than staging it.
-        if (const unsigned char* block = blockRing_->oldest(&dropsBefore)) {
+        // A run stops at the next look at the file's size, so that files
+        // roll over where they would block by block.
+        const qint64 total = blocksWritten_.load();
+        std::size_t limit = std::min<std::size_t>(maxRun, std::size_t(rotationCheckBlocks_ - total % rotationCheckBlocks_));
+        if (drainLeft > 0)
+            limit = std::min<std::size_t>(limit, std::size_t(drainLeft));
+        std::size_t count = 0;
+        // Written from their slots in the ring, which are given back after
+        // the write: no copy on the way.
+        if (const unsigned char* run = blockRing_->oldestRun(limit, &count)) {
+            // Drops can only precede a run's first block, so that each gap
+            // is placed at the block it came before.
+            for (std::size_t i = 1; i < count; ++i) {
+                if (blockRing_->dropsBeforeInRun(i) > 0) {
+                    count = i;
+                    break;
+                }
+            }
             if (drainLeft > 0)
-                --drainLeft;
-            if (dropsBefore > 0) {
+                drainLeft -= qint64(count);
+            if (const std::uint64_t dropsBefore = blockRing_->dropsBeforeInRun(0)) {
                 droppedGroups += qint64(dropsBefore) * groupsPerBlock;
                 gapBlocks += dropsBefore;
                 part.droppedBlocks += dropsBefore;
                 part.gaps.push_back({groupsInPart(), current.blocksWritten * groupsPerBlock + droppedGroups,
                                      dropsBefore});
             }
-            const qint64 written = file->write(reinterpret_cast<const char*>(block), blockBytes_);
-            blockRing_->release();
-            if (written != blockBytes_) {
-                fail("write failed");
+            const qint64 bytes = qint64(count) * blockBytes_;
+            qint64 written = 0;
+            const qint64 writeStart = clock.nsecsElapsed();
+            const int error = out.write(run, bytes, &written);
+            current.longestWriteMs = std::max(current.longestWriteMs, double(clock.nsecsElapsed() - writeStart) / 1e6);
+            blockRing_->release(count);
+            // The whole blocks of a write cut short still count: the file
+            // is cut back to them.
+            const qint64 whole = blockBytes_ > 0 ? written / blockBytes_ : qint64(count);
+            current.blocksWritten += whole;
+            blocksWritten_.fetch_add(whole);
+            if (error != 0 || written != bytes) {
+                fail("write failed", QString::fromLocal8Bit(std::strerror(error != 0 ? error : ENOSPC)));
                 break;
             }
-            ++current.blocksWritten;
-            const qint64 total = blocksWritten_.fetch_add(1) + 1;
-            if (const int error = behind.appended(blockBytes_)) {
-                qDebug().noquote() << "write-back failed" << name << std::strerror(error);
-                fail("write failed");
-                break;
-            }
-            if (total % rotationCheckBlocks_ == 0 && file->size() > rotationBytes_) {
+            if (total + qint64(count) == (total / rotationCheckBlocks_ + 1) * rotationCheckBlocks_
+                && file->size() > rotationBytes_) {
                 if (!file->flush()) {
-                    fail("flush failed");
+                    fail("flush failed", file->errorString());
                     break;
                 }
                 file->close();
@@ -265,14 +353,14 @@ void Writer::record(Summary& current)
                     break;
                 }
                 current.files << name;
-                behind.reset(writeBehind_ ? file->handle() : -1);
+                out = FileWrites(file->handle(), diskWrites_, name);
                 openMeta();
             }
         } else if (drainLeft > 0) {
             drainLeft = 0;  // fewer than counted: the ring is empty
         } else {
             if (!file->flush()) {
-                fail("flush failed");
+                fail("flush failed", file->errorString());
                 break;
             }
             QThread::msleep(1);

@@ -18,16 +18,34 @@
 // when it closes; every run of blocks the full ring dropped becomes a gap
 // segment at the exact group where it happened.
 //
-// Write-back: the disk is kept writing behind the recording and at most about
-// 40 MiB of it wait in the kernel's cache (WriteBehind.h), so a recording runs
-// at the disk's own pace from its first block and is on the disk soon after
-// it stops; a write-back the disk fails ends the recording as a failed write.
+// Writes: one block per write straight from its slot in the ring (no copy
+// on the way), except direct writes (below), which take a run of the blocks
+// waiting (those next to each other in the ring's memory, up to 4 MiB and a
+// quarter of the ring): a direct write waits for the disk, and small ones
+// would leave it idle in between. How they reach the disk (DiskWrites):
+//   Behind   (the default) through the kernel's cache, with the disk kept
+//            writing behind the recording and at most about 40 MiB waiting
+//            (WriteBehind.h).
+//   Direct   straight from the ring to the disk, past the cache (O_DIRECT;
+//            the ring's slots are page-aligned and every block size is a
+//            whole number of pages). No copy into the cache: half the CPU
+//            time per GB, and the rest of the machine keeps its cache. It
+//            needs a ring that rides out the disk's pauses on its own (the
+//            cache's 40 MiB no longer help), and on a disk whose direct
+//            writes are slower than its cached ones (some virtual disks) it
+//            records slower. Where the file system refuses direct I/O, or
+//            refuses a write made that way, the file goes on as Behind.
+//   Cached   through the cache alone, as any other program's writes.
+// Either way a recording runs at the disk's own pace from its first block; a
+// write-back the disk fails ends the recording as a failed write.
+//
+// Every recording ends with one log line naming its files, the blocks
+// written, the blocks the full ring dropped meanwhile, the mean rate written
+// and the longest single write.
 //
 // Failures: a file that cannot be created ("open failed", "reopen failed"), a
 // write that does not take the whole block or a failed flush is logged and
-// ends the recording; the file is cut back to its last whole block. Every
-// recording ends with one log line naming its files, the blocks written, the
-// blocks the full ring dropped meanwhile and the mean rate written.
+// ends the recording; the file is cut back to its last whole block.
 //
 // Start and stop: startRecording() (or QThread::start) runs a recording;
 // requestStop() clears `writing_`, and the caller then wait()s. `writing_` is
@@ -68,7 +86,6 @@ class Writer : public QThread {
 public:
     static constexpr qint64 kDefaultRotationBytes = 10LL * 1024 * 1024 * 1024;
     static constexpr qint64 kDefaultRotationCheckBlocks = 10000;
-    static constexpr int kWriteBufferBytes = 65536;
 
     // Not started here. `ring` is not owned and must outlive the recorder.
     explicit Writer(BlockRing* ring, const QString& baseFileName = QStringLiteral("samples.bin"),
@@ -90,6 +107,10 @@ public:
         qint64 blocksWritten = 0;   // this recording
         std::uint64_t blocksDropped = 0;  // by the full ring during this recording
         bool failed = false;        // ended by an open, write or flush failure
+        // The longest a single write kept the recorder from the ring: the
+        // disk's longest pause, which the ring has to ride out (the ring's
+        // memory should hold at least that long of the stream).
+        double longestWriteMs = 0;
     };
     // The last finished recording (safe from any thread).
     Summary lastSummary() const;
@@ -111,10 +132,20 @@ public:
     void setRotation(qint64 thresholdBytes, qint64 checkEveryBlocks);
     void setFileNamer(std::function<QString()> namer) { fileNamer_ = std::move(namer); }
 
-    // Write-back behind the recording (WriteBehind.h), on unless turned off;
-    // off, the files go through the kernel's cache as any other writes.
-    // Set while not running.
-    void setWriteBehind(bool on) { writeBehind_ = on; }
+    enum class DiskWrites { Behind, Direct, Cached };
+    // How the files are written (see the top of this file). Set while not
+    // running.
+    void setDiskWrites(DiskWrites how) { diskWrites_ = how; }
+    DiskWrites diskWrites() const { return diskWrites_; }
+
+    // Blocks per direct write: up to 4 MiB of them, at most a quarter of the
+    // ring (so the stream has room while a write runs), at least one.
+    static constexpr qint64 kRunBytes = qint64(4) << 20;
+    static std::size_t runBlocksFor(std::size_t blockBytes, std::size_t ringCapacity)
+    {
+        const std::size_t byBytes = std::size_t(kRunBytes) / std::max<std::size_t>(1, blockBytes);
+        return std::max<std::size_t>(1, std::min(byBytes, ringCapacity / 4));
+    }
 
     // What the metadata beside each file says of the recording (rate,
     // registers, trigger, hardware); file name, start time, offset, gaps,
@@ -135,11 +166,10 @@ private:
     std::atomic<qint64> blocksWritten_{0};
     std::atomic<bool> writing_{true};
     int blockBytes_;
-    std::unique_ptr<unsigned char[]> writeBuffer_;
     qint64 rotationBytes_ = kDefaultRotationBytes;
     qint64 rotationCheckBlocks_ = kDefaultRotationCheckBlocks;
     std::function<QString()> fileNamer_;
-    bool writeBehind_ = true;
+    DiskWrites diskWrites_ = DiskWrites::Behind;
     recordingmeta::Recording metadata_;
     mutable std::mutex summaryMutex_;
     Summary summary_;

@@ -546,11 +546,19 @@ TEST_F(BoardStream, TwoRecordingsOfOneArmedStreamShareNoUnit)
     EXPECT_GT(second.front(), first.back());
 }
 
-// A recording at each block size holds whole blocks, every word the ramp's
-// from the stream's start, and its metadata names the block size.
+// A recording at each block size, and in each way of writing, holds whole
+// blocks, every word the ramp's from the stream's start, and its metadata
+// names the block size.
 TEST_F(BoardStream, RecordingsAtEachBlockSizeHoldTheStreamWordExact)
 {
-    for (const qint64 blockBytes : {qint64(4096), qint64(8192), qint64(64) << 10, qint64(1) << 20, qint64(4) << 20}) {
+    using Way = Writer::DiskWrites;
+    const struct {
+        qint64 blockBytes;
+        Way way;
+    } cases[] = {{4096, Way::Direct}, {8192, Way::Behind}, {64 << 10, Way::Cached}, {1 << 20, Way::Direct},
+                 {4 << 20, Way::Behind}};
+    for (const auto& c : cases) {
+        const qint64 blockBytes = c.blockBytes;
         SCOPED_TRACE(blockBytes);
         open("4000000");  // 256 MB/s
         // 64 MiB of ring, so a recorder slowed by a shared machine drops
@@ -562,6 +570,7 @@ TEST_F(BoardStream, RecordingsAtEachBlockSizeHoldTheStreamWordExact)
         recordingmeta::Recording described;
         described.sampleRateHz = 1e9;  // metadata without a rate reads back as unusable
         writer.setMetadata(described);
+        writer.setDiskWrites(c.way);
         writer.startRecording(QThread::NormalPriority);
         run(thread, ring);
         // 48 MiB: past the write-behind's window, so the recorder has waited

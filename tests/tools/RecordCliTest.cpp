@@ -76,6 +76,7 @@ TEST(RecordCli, ExitStatusesOfBadArgumentsAndMissingBoardOrFolder)
         {{"--block-size", "32M", "--output", out}, "1", 2},
         {{"--block-size", "big", "--output", out}, "1", 2},
         {{"--ring-memory", "0", "--output", out}, "1", 2},
+        {{"--direct", "--no-write-behind", "--output", out}, "1", 2},
         {{"--duration", "1", "--output", out + "/missing"}, "1", 1},
         {{"--duration", "1", "--output", out}, "0", 1},
     };

@@ -23,8 +23,10 @@ struct RecordOptions {
     qint64 blockBytes = blocksize::kDefaultBytes;
     // --ring-memory: bytes of the ring between board and disk, 1 .. 4 GiB
     qint64 ringBytes = qint64(8) << 20;
-    // --no-write-behind: the recorder's files go through the kernel's cache
-    // alone (see WriteBehind.h)
+    // --direct: the recorder's files go straight from the ring to the disk;
+    // --no-write-behind: through the kernel's cache alone; by default through
+    // the cache with the disk kept writing behind (see Writer.h)
+    bool direct = false;
     bool writeBehind = true;
     bool help = false;
 };

@@ -91,6 +91,21 @@ int main(int argc, char** argv)
         return fail("cannot write to the output folder '" + text(opt.output) + "'", 1);
     probe.close();
 
+    // The ring next, all its memory touched, before the board is armed: from
+    // then on the board fills its own memory, and a ring of gigabytes takes a
+    // second or more to set up, which the stream would have to catch up on
+    // (or, past the board's memory, lose).
+    const std::size_t slotCount = BlockRing::slotCountFor(std::size_t(opt.blockBytes), std::size_t(opt.ringBytes));
+    std::unique_ptr<BlockRing> ringMemory;
+    try {
+        ringMemory = std::make_unique<BlockRing>(slotCount, std::size_t(opt.blockBytes));
+    } catch (const std::bad_alloc&) {
+        return fail("not enough memory for a ring of " + std::to_string(slotCount) + " blocks of "
+                        + std::to_string(opt.blockBytes) + " bytes",
+                    1);
+    }
+    BlockRing& ring = *ringMemory;
+
     SlomPXIDevInfo devices[KELPCIE_MAX_DEVICES];
     std::memset(devices, 0, sizeof devices);
     uint32_t count = 0;
@@ -111,19 +126,10 @@ int main(int argc, char** argv)
     bool armed = false;
     acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
 
-    const std::size_t slotCount = BlockRing::slotCountFor(std::size_t(opt.blockBytes), std::size_t(opt.ringBytes));
-    std::unique_ptr<BlockRing> ringMemory;
-    try {
-        ringMemory = std::make_unique<BlockRing>(slotCount, std::size_t(opt.blockBytes));
-    } catch (const std::bad_alloc&) {
-        KelPcieClose();
-        return fail("not enough memory for a ring of " + std::to_string(slotCount) + " blocks of "
-                        + std::to_string(opt.blockBytes) + " bytes",
-                    1);
-    }
-    BlockRing& ring = *ringMemory;
     Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(opt.blockBytes));
-    writer.setWriteBehind(opt.writeBehind);
+    writer.setDiskWrites(opt.direct        ? Writer::DiskWrites::Direct
+                         : opt.writeBehind ? Writer::DiskWrites::Behind
+                                           : Writer::DiskWrites::Cached);
     writer.setMetadata(acquisition::streamRecordingMetadata(
         opt.rate.isEmpty() ? 0.0 : rate.rateHz, QStringLiteral("h452-record 1.0.0"),
         QStringLiteral("H452 4-channel digitizer, ") + QString::fromLatin1(resource)));
@@ -178,10 +184,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "h452-record: the board stopped answering (%s); the recording ends after its last good block\n",
                      KelPcieStatusName(boardError));
     const double seconds = double(clock.elapsed()) / 1000.0;
-    std::fprintf(stderr, "h452-record: %s: %lld blocks written, %llu dropped, %.1f MB/s mean%s\n",
+    std::fprintf(stderr, "h452-record: %s: %lld blocks written, %llu dropped, %.1f MB/s mean, longest write %.1f ms%s\n",
                  text(s.files.join(QStringLiteral(", "))).c_str(), static_cast<long long>(s.blocksWritten),
                  static_cast<unsigned long long>(s.blocksDropped),
-                 seconds > 0 ? double(s.blocksWritten * blockBytes) / 1e6 / seconds : 0.0,
+                 seconds > 0 ? double(s.blocksWritten * blockBytes) / 1e6 / seconds : 0.0, s.longestWriteMs,
                  s.failed ? " (failed: see the line above)" : "");
     if (s.failed || boardError != 0)
         return 1;
