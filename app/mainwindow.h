@@ -214,6 +214,7 @@ private:
     BlockRing* blockRing = nullptr;       // shared by workThread and writer; released by the destructor
     Writer* writer = nullptr;             // no QObject parent; stopped and released by the destructor
     qint64 streamBlockBytes = 8192;       // chosen in the settings; taken at the next recording
+    qint64 streamRingBytes = qint64(8) << 20;  // the ring's memory, likewise
     // The single acquisition's replay: its position (the next record) lasts
     // from one Single to the next and restarts when the trigger source changes.
     // Until a file is chosen it replays the acquisition thread's default file.

@@ -185,17 +185,19 @@ bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double>
 
 void MainWindow::resizeStreamRing()
 {
-    if (blockRing && qint64(blockRing->blockBytes()) == streamBlockBytes)
+    const std::size_t slotCount = BlockRing::slotCountFor(std::size_t(streamBlockBytes), std::size_t(streamRingBytes));
+    if (blockRing && qint64(blockRing->blockBytes()) == streamBlockBytes && blockRing->slotCount() == slotCount)
         return;
     // Neither the stream nor the recorder runs: a ring and a recorder of the
-    // chosen block size replace the old ones, in the same bounded memory.
+    // chosen block size and memory replace the old ones.
     BlockRing* ring = nullptr;
     try {
-        ring = new BlockRing(BlockRing::slotCountFor(std::size_t(streamBlockBytes)), std::size_t(streamBlockBytes));
+        ring = new BlockRing(slotCount, std::size_t(streamBlockBytes));
     } catch (const std::bad_alloc&) {
-        qDebug() << "recording: no memory for blocks of" << streamBlockBytes << "bytes; keeping"
-                 << blockRing->blockBytes();
+        qDebug() << "recording: no memory for" << slotCount << "blocks of" << streamBlockBytes << "bytes; keeping"
+                 << blockRing->slotCount() << "of" << blockRing->blockBytes();
         streamBlockBytes = qint64(blockRing->blockBytes());
+        streamRingBytes = qint64(blockRing->slotCount() * blockRing->blockBytes());
         return;
     }
     delete writer;

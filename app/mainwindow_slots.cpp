@@ -72,6 +72,7 @@ void MainWindow::setupConnections()
     // runs inside it (both objects live on this thread).
     connect(settingsDialog, &Settings::sigShowStateChange, this, &MainWindow::onShowStateChange);
     connect(settingsDialog, &Settings::sigBlockSizeChange, this, [this](qint64 bytes) { streamBlockBytes = bytes; });
+    connect(settingsDialog, &Settings::sigRingMemoryChange, this, [this](qint64 bytes) { streamRingBytes = bytes; });
 
     eyeChannel = ui->comBoxEyeChn->currentIndex();
     connectAxisRangeSnapshot();

@@ -20,6 +20,12 @@ constexpr qint64 kDefaultBytes = 8192;
 constexpr qint64 kMinBytes = 4096;
 constexpr qint64 kMaxBytes = qint64(16) << 20;
 
+// The ring's memory the user may choose: powers of two from 8 MiB (the
+// default, which stays in the processor's caches) to 4 GiB. A stream above a
+// GB/s wants 32 MiB or more to ride out the disk's short pauses.
+constexpr qint64 kDefaultRingBytes = qint64(8) << 20;
+constexpr qint64 kMaxRingBytes = qint64(4) << 30;
+
 // Reads "<digits>[K|M|G][i][B]"; white space around it is ignored. false for
 // anything else, for 0 and for sizes that overflow; *bytes untouched then.
 bool parseBytes(const QString& text, qint64* bytes);

@@ -27,29 +27,35 @@ Settings::Settings(QWidget* parent)
                            ui->checkBoxConstellation, ui->checkBoxEye})
         connect(box, &QCheckBox::stateChanged, this, &Settings::oncheckShowStateChanged);
 
-    // The block size of continuous transfer, on its own row below the rate.
-    auto* label = new QLabel(tr("传输块大小"), ui->widgetAcquisition);
-    label->setObjectName(QStringLiteral("labBlockSize"));
+    // The block size of continuous transfer and the ring's memory, each on
+    // its own row below the rate.
+    addSizeRow(tr("传输块大小"), QStringLiteral("BlockSize"), blocksize::kMinBytes, blocksize::kMaxBytes,
+               blocksize::kDefaultBytes, &Settings::sigBlockSizeChange);
+    addSizeRow(tr("环形缓冲区"), QStringLiteral("RingMemory"), blocksize::kDefaultRingBytes, blocksize::kMaxRingBytes,
+               blocksize::kDefaultRingBytes, &Settings::sigRingMemoryChange);
+}
+
+void Settings::addSizeRow(const QString& labelText, const QString& name, qint64 from, qint64 to, qint64 chosen,
+                          void (Settings::*announce)(qint64))
+{
+    auto* label = new QLabel(labelText, ui->widgetAcquisition);
+    label->setObjectName(QStringLiteral("lab") + name);
     label->setFont(ui->labSampleRate->font());
     auto* box = new QComboBox(ui->widgetAcquisition);
-    box->setObjectName(QStringLiteral("comBoxBlockSize"));
+    box->setObjectName(QStringLiteral("comBox") + name);
     box->setMaximumSize(ui->comBoxMethod->maximumSize());
-    for (qint64 bytes = blocksize::kMinBytes; bytes <= blocksize::kMaxBytes; bytes *= 2) {
+    for (qint64 bytes = from; bytes <= to; bytes *= 2) {
         box->addItem(blocksize::bytesText(bytes), bytes);
-        if (bytes == blocksize::kDefaultBytes)
+        if (bytes == chosen)
             box->setCurrentIndex(box->count() - 1);
     }
     const int row = ui->gridLayoutAcquisition->rowCount();
     ui->gridLayoutAcquisition->addWidget(label, row, 0);
     ui->gridLayoutAcquisition->addWidget(box, row, ui->gridLayoutAcquisition->columnCount() - 1);
-    connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &Settings::onBlockSizeChosen);
-}
-
-void Settings::onBlockSizeChosen(int index)
-{
-    auto* box = findChild<QComboBox*>(QStringLiteral("comBoxBlockSize"));
-    if (box && index >= 0)
-        emit sigBlockSizeChange(box->itemData(index).toLongLong());
+    connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, box, announce](int index) {
+        if (index >= 0)
+            emit(this->*announce)(box->itemData(index).toLongLong());
+    });
 }
 
 Settings::~Settings()

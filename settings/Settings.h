@@ -6,8 +6,10 @@
 //
 // The acquisition page also chooses the block size of continuous transfer
 // (comBoxBlockSize, built here rather than in the form: 4 KiB to 16 MiB,
-// 8 KiB by default), announced through sigBlockSizeChange; the window takes
-// it at the next recording.
+// 8 KiB by default) and the memory of the ring between stream and recorder
+// (comBoxRingMemory: 8 MiB to 4 GiB, 8 MiB by default), announced through
+// sigBlockSizeChange and sigRingMemoryChange; the window takes them at the
+// next recording.
 //
 // The record-length field and button, the sampling-method, sampling-mode and
 // interpolation choices and the manual-override switch are shown for the
@@ -52,6 +54,8 @@ signals:
     void sigShowStateChange(bool show[10]);
     // The chosen block size of continuous transfer, in bytes.
     void sigBlockSizeChange(qint64 bytes);
+    // The chosen memory of the ring of blocks, in bytes.
+    void sigRingMemoryChange(qint64 bytes);
 
 private slots:
     void onbtnSampleRateClicked();
@@ -60,7 +64,11 @@ private slots:
 private:
     void emitShowState();
 
-    void onBlockSizeChosen(int index);
+    // A row of the acquisition page: label and a choice of sizes from
+    // `from` to `to` (doubling), `chosen` selected; each choice announced
+    // through `announce`.
+    void addSizeRow(const QString& labelText, const QString& name, qint64 from, qint64 to, qint64 chosen,
+                    void (Settings::*announce)(qint64));
 
     // Merges a burst of switch changes into one announcement.
     QTimer* showStateTimer;

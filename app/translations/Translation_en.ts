@@ -1227,6 +1227,10 @@
         <translation>Transfer block size</translation>
     </message>
     <message>
+        <source>环形缓冲区</source>
+        <translation>Ring buffer</translation>
+    </message>
+    <message>
         <source>水平</source>
         <translation>Horizontal</translation>
     </message>

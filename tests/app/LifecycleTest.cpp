@@ -158,6 +158,10 @@ TEST_F(Lifecycle, ClosingDuringARecordingStopsBothThreadsAndCompletesTheFile)
         run->click();
         QTRY_VERIFY_WITH_TIMEOUT(!thread->isRunning(), 5000);
         combo(*window, "comBoxTrigger")->setCurrentIndex(acquisition::kModeContinuous);
+        // A ring of 16 MiB chosen in the settings is the one recorded through.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = w->findChild<QComboBox*>(QStringLiteral("comBoxRingMemory")))
+                box->setCurrentIndex(box->findData(qint64(16) << 20));
         run->click();
         QTRY_VERIFY_WITH_TIMEOUT(thread->isRunning(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -175,5 +179,6 @@ TEST_F(Lifecycle, ClosingDuringARecordingStopsBothThreadsAndCompletesTheFile)
     EXPECT_GT(size, 0);
     EXPECT_EQ(size % 8192, 0) << "a block was cut short";
     EXPECT_TRUE(ended.first().contains(QStringLiteral("blocks written %1").arg(size / 8192)));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("blocks of 8192 bytes, 2048 ring slots")).size(), 1);
     EXPECT_EQ(log.lines().filter(QStringLiteral("子线程结束")).size(), 2);
 }
