@@ -1,7 +1,7 @@
 // Writer: the recorder thread of continuous transfer. It drains the BlockRing
-// into time-stamped sample files, one write per block straight from its slot
-// in the ring (given back after the write), whatever the ring's block size,
-// and starts a new file once the current one has grown past
+// into time-stamped sample files, straight from the ring's slots (given back
+// after the write; see Writes below), whatever the ring's block size, and
+// starts a new file once the current one has grown past
 // 10 GiB (checked every 10000 blocks of 8 KiB, that is every 80 MiB or so
 // whatever the block size, so a file closes at the first such check after
 // the limit).
@@ -36,7 +36,7 @@
 //            records slower. Where the file system refuses direct I/O, or
 //            refuses a write made that way, the file goes on as Behind.
 //   Cached   through the cache alone, as any other program's writes.
-// Either way a recording runs at the disk's own pace from its first block; a
+// Every way, a recording runs at the disk's own pace from its first block; a
 // write-back the disk fails ends the recording as a failed write.
 //
 // Every recording ends with one log line naming its files, the blocks
