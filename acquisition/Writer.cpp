@@ -74,6 +74,14 @@ private:
     WriteBehind behind_;
 };
 
+// Blocks per direct write: up to 4 MiB of them, at most a quarter of the ring
+// (so the stream has room while a write runs), at least one.
+std::size_t directRunBlocks(std::size_t blockBytes, std::size_t ringCapacity)
+{
+    const std::size_t byBytes = (std::size_t(4) << 20) / std::max<std::size_t>(1, blockBytes);
+    return std::max<std::size_t>(1, std::min(byBytes, ringCapacity / 4));
+}
+
 } // namespace
 
 Writer::Writer(BlockRing* ring, const QString& baseFileName, int blockBytes, QObject* parent)
@@ -273,14 +281,10 @@ void Writer::record(Summary& current)
     // to this recording: drain that many (the producer has stopped, so no
     // more come), then close.
     qint64 drainLeft = -1;  // -1: recording; otherwise blocks still to drain
-    // Direct writes take runs of blocks (a direct write waits for the disk,
-    // so small ones leave it idle in between); writes into the cache take
-    // one block each, which measured faster there than runs: the copy of a
-    // block just filled is still in the processor's caches.
-    // A run is written as one stretch of memory, so it needs blocks that
-    // fill their slots.
+    // Runs for direct writes only (see Writer.h); a run is written as one
+    // stretch of memory, so it needs blocks that fill their slots.
     const std::size_t maxRun = diskWrites_ == DiskWrites::Direct && std::size_t(blockBytes_) == blockRing_->blockBytes()
-                                   ? runBlocksFor(std::size_t(blockBytes_), blockRing_->capacity())
+                                   ? directRunBlocks(std::size_t(blockBytes_), blockRing_->capacity())
                                    : 1;
     while (true) {
         if (drainLeft < 0 && !writing_.load())
@@ -336,8 +340,7 @@ void Writer::record(Summary& current)
                 fail("write failed", QString::fromLocal8Bit(std::strerror(error != 0 ? error : ENOSPC)));
                 break;
             }
-            if (total + qint64(count) == (total / rotationCheckBlocks_ + 1) * rotationCheckBlocks_
-                && file->size() > rotationBytes_) {
+            if ((total + qint64(count)) % rotationCheckBlocks_ == 0 && file->size() > rotationBytes_) {
                 if (!file->flush()) {
                     fail("flush failed", file->errorString());
                     break;

@@ -24,6 +24,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "BlockSize.h"
 #include "EyeHitImage.h"
 #include "FrameMailbox.h"
 #include "FrameProcessor.h"
@@ -213,8 +214,8 @@ private:
     QSplitter* plotSplitter = nullptr;
     BlockRing* blockRing = nullptr;       // shared by workThread and writer; released by the destructor
     Writer* writer = nullptr;             // no QObject parent; stopped and released by the destructor
-    qint64 streamBlockBytes = 8192;       // chosen in the settings; taken at the next recording
-    qint64 streamRingBytes = qint64(8) << 20;  // the ring's memory, likewise
+    qint64 streamBlockBytes = blocksize::kDefaultBytes;     // chosen in the settings; taken at the next recording
+    qint64 streamRingBytes = blocksize::kDefaultRingBytes;  // the ring's memory, likewise
     // The single acquisition's replay: its position (the next record) lasts
     // from one Single to the next and restarts when the trigger source changes.
     // Until a file is chosen it replays the acquisition thread's default file.

@@ -16,6 +16,7 @@
 #include "ui_mainwindow.h"
 
 #include "BlockRing.h"
+#include "BlockSize.h"
 #include "BoardSettings.h"
 #include "ChartToLabelConverter.h"
 #include "DeviceState.h"
@@ -182,6 +183,10 @@ bool MainWindow::acquireSingleRecord(int n, int ddr4Address, std::vector<double>
             ->next(channels, n);
     }
 }
+
+// The settings' default ring is the one the window starts with.
+static_assert(blocksize::kDefaultRingBytes == qint64(BlockRing::kDefaultMemoryBytes)
+              && blocksize::kDefaultBytes == qint64(BlockRing::kDefaultSlotBytes));
 
 void MainWindow::resizeStreamRing()
 {

@@ -40,12 +40,10 @@ std::string parseRecordOptions(int argc, const char* const* argv, RecordOptions&
             continue;
         }
         if (name == "--no-write-behind" || name == "--direct") {
-            if (name == "--direct")
-                o.direct = true;
-            else
-                o.writeBehind = false;
-            if (o.direct && !o.writeBehind)
+            const auto chosen = name == "--direct" ? RecordOptions::Writes::Direct : RecordOptions::Writes::CacheOnly;
+            if (o.writes != RecordOptions::Writes::Behind && o.writes != chosen)
                 return "--direct and --no-write-behind are two different ways of writing: choose one";
+            o.writes = chosen;
             continue;
         }
         if (eq != std::string::npos) {
@@ -89,7 +87,7 @@ std::string parseRecordOptions(int argc, const char* const* argv, RecordOptions&
             o.blockBytes = bytes;
         } else if (name == "--ring-memory") {
             qint64 bytes = 0;
-            if (!blocksize::parseBytes(QString::fromLocal8Bit(value.c_str()), &bytes) || bytes > (qint64(4) << 30))
+            if (!blocksize::parseBytes(QString::fromLocal8Bit(value.c_str()), &bytes) || bytes > blocksize::kMaxRingBytes)
                 return "--ring-memory must be a size such as 8M or 256M (at most 4G), not '" + value + "'";
             o.ringBytes = bytes;
         } else {

@@ -22,12 +22,12 @@ struct RecordOptions {
     // blocksize::blockBytesProblem() accepts (a power of two, 4 KiB .. 16 MiB)
     qint64 blockBytes = blocksize::kDefaultBytes;
     // --ring-memory: bytes of the ring between board and disk, 1 .. 4 GiB
-    qint64 ringBytes = qint64(8) << 20;
-    // --direct: the recorder's files go straight from the ring to the disk;
-    // --no-write-behind: through the kernel's cache alone; by default through
-    // the cache with the disk kept writing behind (see Writer.h)
-    bool direct = false;
-    bool writeBehind = true;
+    qint64 ringBytes = blocksize::kDefaultRingBytes;
+    // How the recorder writes (see Writer.h): by default through the cache
+    // with the disk kept writing behind; --direct straight from the ring to
+    // the disk; --no-write-behind through the kernel's cache alone.
+    enum class Writes { Behind, Direct, CacheOnly };
+    Writes writes = Writes::Behind;
     bool help = false;
 };
 

@@ -127,9 +127,9 @@ int main(int argc, char** argv)
     acquisition::applyTriggerSource(deviceHandle, acquisition::kModeContinuous, armed);
 
     Writer writer(&ring, QDir(opt.output).filePath(QStringLiteral("samples.bin")), int(opt.blockBytes));
-    writer.setDiskWrites(opt.direct        ? Writer::DiskWrites::Direct
-                         : opt.writeBehind ? Writer::DiskWrites::Behind
-                                           : Writer::DiskWrites::Cached);
+    writer.setDiskWrites(opt.writes == h452::RecordOptions::Writes::Direct      ? Writer::DiskWrites::Direct
+                         : opt.writes == h452::RecordOptions::Writes::CacheOnly ? Writer::DiskWrites::Cached
+                                                                                 : Writer::DiskWrites::Behind);
     writer.setMetadata(acquisition::streamRecordingMetadata(
         opt.rate.isEmpty() ? 0.0 : rate.rateHz, QStringLiteral("h452-record 1.0.0"),
         QStringLiteral("H452 4-channel digitizer, ") + QString::fromLatin1(resource)));
